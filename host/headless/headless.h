@@ -1,0 +1,116 @@
+// The scripted front end: a virtual clock, pointer moves and clicks at twip
+// positions through the model's own hit test, typing, Tab, window closes, and
+// message boxes answered by the caller. Used by tests, benchmarks and fuzzing.
+#pragma once
+
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "runtime/runtime.h"
+
+namespace forms {
+
+class VirtualClock final : public Clock {
+public:
+  [[nodiscard]] Time now() const override { return now_; }
+  void set(Time t) { now_ = t; }
+
+private:
+  Time now_{};
+};
+
+// Hands out the numbers a test gives it, then carries on with the program's own.
+class ScriptedRandom final : public RandomSource {
+public:
+  explicit ScriptedRandom(std::vector<float> values = {}) : values_(std::move(values)) {}
+  void push(float v) { values_.push_back(v); }
+  float next() override;
+  [[nodiscard]] int drawn() const { return drawn_; }
+
+private:
+  std::vector<float> values_;
+  std::size_t pos_ = 0;
+  int drawn_ = 0;
+  DefaultRandom fallback_;
+};
+
+enum class Key : std::uint8_t { Tab, Space, Enter, Escape };
+
+class Headless final : public Frontend {
+public:
+  explicit Headless(std::vector<SceneEntry> catalog);
+  ~Headless() override;
+  Headless(const Headless&) = delete;
+  Headless& operator=(const Headless&) = delete;
+  Headless(Headless&&) = delete;
+  Headless& operator=(Headless&&) = delete;
+
+  Runtime& runtime() { return *runtime_; }
+  VirtualClock& clock() { return clock_; }
+  ScriptedRandom& random() { return random_; }
+
+  void start() { runtime_->start(); }
+  // Lets virtual time pass, delivering every tick that falls due on the way.
+  void advance(double ms);
+  [[nodiscard]] double nowMs() const;
+
+  // Input, as a player gives it. Each returns false when nothing took it.
+  bool moveTo(std::string_view scene, PointF twips);
+  bool click(std::string_view scene, PointF twips);
+  bool click(std::string_view scene, std::string_view control); // at the middle of what is seen of it
+  bool key(std::string_view scene, Key k);
+  bool type(std::string_view scene, std::string_view text);
+  bool close(std::string_view scene);
+
+  // Called while a box is open; may advance the clock. Without one, boxes are closed at once.
+  std::function<void(const std::string& prompt)> onBox;
+
+  // What the player saw, in order: "show Form2", "unload Form1", "box ない！", "end".
+  [[nodiscard]] const std::vector<std::string>& log() const { return log_; }
+  void clearLog() { log_.clear(); }
+  [[nodiscard]] int beeps() const { return beeps_; }
+  [[nodiscard]] const std::vector<std::string>& boxes() const { return boxes_; }
+  [[nodiscard]] bool boxIsOpen() const { return boxOpen_; }
+  [[nodiscard]] bool ended() const { return ended_; }
+
+  [[nodiscard]] Scene* scene(std::string_view name) const { return runtime_->find(name); }
+  [[nodiscard]] bool isShown(std::string_view name) const;
+  [[nodiscard]] std::string text(std::string_view scene, std::string_view control) const;
+  [[nodiscard]] std::string focused(std::string_view scene) const; // control name, or ""
+  // The client size a scene's window has here: its design size, or the screen for a maximized one.
+  [[nodiscard]] std::pair<Twips, Twips> clientSize(const Scene& s) const;
+  [[nodiscard]] std::vector<std::string> shownScenes() const;
+
+  // Frontend
+  void created(Scene& scene) override;
+  void shown(Scene& scene) override;
+  void destroyed(Scene& scene) override;
+  void changed(Scene& scene, int control, Property what) override;
+  void messageBox(std::string_view title, std::string_view prompt) override;
+  void beep() override { ++beeps_; }
+  void timersChanged() override {}
+  void ended() override;
+
+  static constexpr Twips kScreenWidth = 1920 * kTwipsPerPixel;
+  static constexpr Twips kScreenHeight = 1050 * kTwipsPerPixel;
+
+private:
+  Scene* target(std::string_view scene) const;
+  void ensureFocus(Scene& s);
+
+  VirtualClock clock_;
+  ScriptedRandom random_;
+  std::unique_ptr<Runtime> runtime_;
+  std::vector<std::string> log_;
+  std::vector<std::string> boxes_;
+  std::map<std::uint64_t, int> focus_; // scene serial -> focused control
+  int beeps_ = 0;
+  bool boxOpen_ = false;
+  bool ended_ = false;
+};
+
+} // namespace forms

@@ -1,0 +1,195 @@
+#include "numtext.h"
+
+#include <array>
+#include <cctype>
+#include <charconv>
+#include <cmath>
+#include <limits>
+#include <system_error>
+
+namespace forms {
+
+namespace {
+
+bool isBlank(char c) { return c == ' ' || c == '\t'; }
+bool isDigit(char c) { return c >= '0' && c <= '9'; }
+
+struct Scan {
+  std::size_t begin = 0; // first character of the number (its sign included)
+  std::size_t end = 0;   // one past its last character; begin == end: no number
+};
+
+// The longest decimal number at position pos: [sign] digits [. digits] [e [sign] digits].
+Scan scanNumber(std::string_view s, std::size_t pos) {
+  Scan r{pos, pos};
+  std::size_t i = pos;
+  if (i < s.size() && (s[i] == '+' || s[i] == '-')) {
+    ++i;
+  }
+  std::size_t digits = 0;
+  while (i < s.size() && isDigit(s[i])) {
+    ++i;
+    ++digits;
+  }
+  if (i < s.size() && s[i] == '.') {
+    std::size_t j = i + 1;
+    std::size_t frac = 0;
+    while (j < s.size() && isDigit(s[j])) {
+      ++j;
+      ++frac;
+    }
+    if (digits + frac > 0) {
+      i = j;
+      digits += frac;
+    }
+  }
+  if (digits == 0) {
+    return r;
+  }
+  if (i < s.size() && (s[i] == 'e' || s[i] == 'E')) {
+    std::size_t j = i + 1;
+    if (j < s.size() && (s[j] == '+' || s[j] == '-')) {
+      ++j;
+    }
+    if (j < s.size() && isDigit(s[j])) {
+      while (j < s.size() && isDigit(s[j])) {
+        ++j;
+      }
+      i = j;
+    }
+  }
+  r.end = i;
+  return r;
+}
+
+double valueOf(std::string_view s, Scan sc) {
+  std::string_view num = s.substr(sc.begin, sc.end - sc.begin);
+  bool negative = false;
+  if (!num.empty() && (num.front() == '+' || num.front() == '-')) {
+    negative = num.front() == '-';
+    num.remove_prefix(1);
+  }
+  double v = 0;
+  auto [ptr, ec] = std::from_chars(num.data(), num.data() + num.size(), v);
+  if (ec == std::errc::result_out_of_range) {
+    // Too large for a double reads as the largest one; too small as 0.
+    const auto e = num.find_first_of("eE");
+    const bool tiny = e != std::string_view::npos && e + 1 < num.size() && num[e + 1] == '-';
+    v = tiny ? 0.0 : std::numeric_limits<double>::max();
+  } else if (ec != std::errc()) {
+    v = 0;
+  }
+  return negative ? -v : v;
+}
+
+std::size_t skipBlanks(std::string_view s, std::size_t i) {
+  while (i < s.size() && isBlank(s[i])) {
+    ++i;
+  }
+  return i;
+}
+
+} // namespace
+
+std::string foldWidth(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const auto b0 = static_cast<unsigned char>(text[i]);
+    if (i + 2 < text.size()) {
+      const auto b1 = static_cast<unsigned char>(text[i + 1]);
+      const auto b2 = static_cast<unsigned char>(text[i + 2]);
+      const unsigned cp = ((b0 & 0x0FU) << 12) | ((b1 & 0x3FU) << 6) | (b2 & 0x3FU);
+      if ((b0 & 0xF0U) == 0xE0U && (b1 & 0xC0U) == 0x80U && (b2 & 0xC0U) == 0x80U) {
+        if (cp >= 0xFF01 && cp <= 0xFF5E) {
+          out.push_back(static_cast<char>(cp - 0xFEE0));
+          i += 2;
+          continue;
+        }
+        if (cp == 0x3000) {
+          out.push_back(' ');
+          i += 2;
+          continue;
+        }
+        if (cp == 0x2212) {
+          out.push_back('-');
+          i += 2;
+          continue;
+        }
+      }
+    }
+    out.push_back(static_cast<char>(b0));
+  }
+  return out;
+}
+
+double leadingNumber(std::string_view text) {
+  const std::string s = foldWidth(text);
+  const Scan sc = scanNumber(s, skipBlanks(s, 0));
+  return sc.begin == sc.end ? 0.0 : valueOf(s, sc);
+}
+
+double numberOperand(std::string_view text) {
+  // A text that is wholly a number reads as that number. Where a player typed
+  // something else, the number it starts with counts (0 when there is none), so
+  // a counter with letters in it plays on instead of stopping the game.
+  return leadingNumber(text);
+}
+
+std::string numberToText(double value) {
+  if (std::isnan(value)) {
+    return "0";
+  }
+  if (std::isinf(value)) {
+    value = value > 0 ? std::numeric_limits<double>::max() : -std::numeric_limits<double>::max();
+  }
+  std::array<char, 64> buf{};
+  // d.dddddddddddddde±x: fifteen significant digits, then placed without exponent.
+  auto [ptr, ec] = std::to_chars(buf.data(), buf.data() + buf.size(), value,
+                                 std::chars_format::scientific, 14);
+  if (ec != std::errc()) {
+    return "0";
+  }
+  const std::string_view sci(buf.data(), static_cast<std::size_t>(ptr - buf.data()));
+  std::size_t i = 0;
+  const bool negative = sci[0] == '-';
+  if (negative) {
+    ++i;
+  }
+  std::string digits;
+  const std::size_t epos = sci.find('e');
+  for (; i < epos; ++i) {
+    if (isDigit(sci[i])) {
+      digits.push_back(sci[i]);
+    }
+  }
+  int exponent = 0;
+  std::from_chars(sci.data() + epos + 1 + (sci[epos + 1] == '+' ? 1 : 0), sci.data() + sci.size(),
+                  exponent);
+  while (digits.size() > 1 && digits.back() == '0') {
+    digits.pop_back();
+  }
+  if (digits == "0") {
+    return "0";
+  }
+  std::string out;
+  if (negative) {
+    out.push_back('-');
+  }
+  const int n = static_cast<int>(digits.size());
+  if (exponent < 0) {
+    out += "0.";
+    out.append(static_cast<std::size_t>(-exponent - 1), '0');
+    out += digits;
+  } else if (exponent + 1 >= n) {
+    out += digits;
+    out.append(static_cast<std::size_t>(exponent + 1 - n), '0');
+  } else {
+    out += digits.substr(0, static_cast<std::size_t>(exponent + 1));
+    out.push_back('.');
+    out += digits.substr(static_cast<std::size_t>(exponent + 1));
+  }
+  return out;
+}
+
+} // namespace forms

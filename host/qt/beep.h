@@ -1,0 +1,8 @@
+// The platform beep: short, and it returns at once.
+#pragma once
+
+namespace forms::qt {
+
+void beep();
+
+} // namespace forms::qt

@@ -1,0 +1,45 @@
+#include "qt/fonts.h"
+
+#include <cmath>
+
+namespace forms::qt {
+
+namespace {
+
+constexpr std::string_view kPGothic = "ＭＳ Ｐゴシック";
+constexpr std::string_view kPop = "HG創英角ﾎﾟｯﾌﾟ体";
+
+QString qs(std::string_view s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
+
+} // namespace
+
+QStringList substitutesFor(std::string_view face) {
+  if (face == kPop) {
+    // A heavy, rounded, playful pop face, then heavy rounded gothics.
+    return {QStringLiteral("RocknRoll One"), QStringLiteral("M PLUS 2"),
+            QStringLiteral("IPAPGothic"), QStringLiteral("Noto Sans CJK JP")};
+  }
+  // IPA P Gothic is drawn to the metrics of the proportional gothic the scenes name.
+  return {QStringLiteral("IPAPGothic"), QStringLiteral("VL PGothic"),
+          QStringLiteral("Noto Sans CJK JP"), QStringLiteral("IPAGothic")};
+}
+
+QFont fontFor(const std::optional<Font>& font) {
+  const Font f = font.value_or(Font{.face = kPGothic, .points = 9, .weight = 400});
+  QFont q;
+  q.setFamilies(substitutesFor(f.face));
+  // Points at 96 pixels per inch, the same ratio that makes 15 twips a pixel.
+  q.setPixelSize(static_cast<int>(std::lround(f.points * 96.0 / 72.0)));
+  q.setWeight(f.weight >= 700 ? QFont::Bold : QFont::Normal);
+  q.setItalic(f.italic);
+  q.setUnderline(f.underline);
+  q.setStrikeOut(f.strikethrough);
+  return q;
+}
+
+void installFontSubstitutions() {
+  QFont::insertSubstitutions(qs(kPGothic), substitutesFor(kPGothic));
+  QFont::insertSubstitutions(qs(kPop), substitutesFor(kPop));
+}
+
+} // namespace forms::qt

@@ -1,0 +1,403 @@
+#include "qt/widgets.h"
+
+#include <QCloseEvent>
+#include <QHash>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QStyle>
+#include <cmath>
+
+#include "qt/fonts.h"
+
+namespace forms::qt {
+
+namespace {
+
+constexpr const char* kControlProperty = "formsControl";
+
+QString qs(std::string_view s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
+
+const Control& controlOf(const Scene& scene, int i) {
+  return scene.controls()[static_cast<std::size_t>(i)];
+}
+
+// The colour a control of this kind has where its definition gives none.
+QColor defaultBack(Kind kind, const QPalette& palette) {
+  return kind == Kind::TextBox ? palette.color(QPalette::Base) : palette.color(QPalette::Button);
+}
+
+QColor backOf(const Control& c, const QPalette& palette) {
+  return c.def->backColor ? colourOf(*c.def->backColor, palette) : defaultBack(c.kind(), palette);
+}
+
+} // namespace
+
+int px(double twips) { return static_cast<int>(std::floor(twips / kTwipsPerPixel + 0.5)); }
+
+QColor colourOf(Colour c, const QPalette& palette) {
+  if (isSystemColour(c)) {
+    switch (systemColourIndex(c)) {
+    case 9: // title-bar text: the window's own light ground in the scenes that use it
+      return palette.color(QPalette::Base);
+    case 14: // selected text
+      return palette.color(QPalette::HighlightedText);
+    case 15:
+      return palette.color(QPalette::Button);
+    default:
+      return palette.color(QPalette::Window);
+    }
+  }
+  return {red(c), green(c), blue(c)};
+}
+
+QImage pictureFor(std::string_view asset) {
+  static QHash<QString, QImage> cache;
+  if (asset.empty()) {
+    return {};
+  }
+  const QString key = qs(asset);
+  auto it = cache.find(key);
+  if (it == cache.end()) {
+    const QString path = QStringLiteral(":/assets/") + key +
+                         (key == QStringLiteral("Form1") ? QStringLiteral(".ico") : QStringLiteral(".bmp"));
+    it = cache.insert(key, QImage(path));
+  }
+  return *it;
+}
+
+void paintLines(QPainter& p, const Scene& scene, int container, QPoint origin) {
+  p.save();
+  p.setPen(QPen(Qt::black, 1));
+  for (const Control& c : scene.controls()) {
+    if (c.kind() != Kind::Line || c.container != container) {
+      continue;
+    }
+    const auto& d = *c.def;
+    p.drawLine(origin + QPoint(px(d.x1), px(d.y1)), origin + QPoint(px(d.x2), px(d.y2)));
+  }
+  p.restore();
+}
+
+// ---- SceneWindow ------------------------------------------------------------
+
+SceneWindow::SceneWindow(Runtime& runtime, Scene& scene) : runtime_(&runtime), scene_(&scene) {
+  setAttribute(Qt::WA_DeleteOnClose, false);
+  setMouseTracking(true);
+  setWindowTitle(qs(scene.def().caption));
+  setObjectName(qs(scene.name()));
+  if (!scene.def().icon.empty()) {
+    setWindowIcon(QIcon(QPixmap::fromImage(pictureFor(scene.def().icon))));
+  }
+  QPalette pal = palette();
+  const QColor back = scene.def().backColor ? colourOf(*scene.def().backColor, pal)
+                                            : pal.color(QPalette::Button);
+  pal.setColor(QPalette::Window, back);
+  setPalette(pal);
+  setAutoFillBackground(true);
+  const SceneDef& d = scene.def();
+  setGeometry(px(d.left), px(d.top), px(d.width), px(d.height));
+  build();
+}
+
+void SceneWindow::build() {
+  const auto& controls = scene_->controls();
+  widgets_.assign(controls.size(), nullptr);
+  // Containers first, so every child finds its parent widget.
+  for (int pass = 0; pass < 2; ++pass) {
+    for (std::size_t i = 0; i < controls.size(); ++i) {
+      const Control& c = controls[i];
+      const bool contained = c.container >= 0;
+      if (contained != (pass == 1)) {
+        continue;
+      }
+      QWidget* parent = contained ? widgets_[static_cast<std::size_t>(c.container)] : this;
+      if (parent == nullptr) {
+        parent = this;
+      }
+      const int idx = static_cast<int>(i);
+      QWidget* w = nullptr;
+      switch (c.kind()) {
+      case Kind::PictureBox:
+        w = new PictureWidget(*this, parent, idx);
+        break;
+      case Kind::Label:
+        w = new LabelWidget(*this, parent, idx);
+        break;
+      case Kind::CommandButton:
+        w = new ButtonWidget(*this, parent, idx);
+        break;
+      case Kind::TextBox:
+        w = new TextWidget(*this, parent, idx);
+        break;
+      case Kind::Timer:
+      case Kind::Line:
+        break;
+      }
+      if (w != nullptr) {
+        w->setProperty(kControlProperty, idx);
+        w->setObjectName(qs(c.name()));
+        widgets_[i] = w;
+        place(idx);
+        w->setVisible(c.visible);
+      }
+    }
+  }
+  restack();
+  // Tab order follows TabIndex; Qt skips what is hidden.
+  QWidget* prev = nullptr;
+  std::vector<int> order;
+  for (std::size_t i = 0; i < controls.size(); ++i) {
+    if (isWindowed(controls[i].kind())) {
+      order.push_back(static_cast<int>(i));
+    }
+  }
+  std::stable_sort(order.begin(), order.end(), [&](int a, int b) {
+    return controlOf(*scene_, a).def->tabIndex < controlOf(*scene_, b).def->tabIndex;
+  });
+  for (int i : order) {
+    QWidget* w = widgets_[static_cast<std::size_t>(i)];
+    if (prev != nullptr) {
+      QWidget::setTabOrder(prev, w);
+    }
+    prev = w;
+  }
+}
+
+void SceneWindow::place(int control) {
+  QWidget* w = widgets_[static_cast<std::size_t>(control)];
+  const Control& c = controlOf(*scene_, control);
+  const double inset = c.container >= 0 ? kPictureBorder : 0;
+  w->setGeometry(px(inset + c.left), px(inset + c.top), px(c.width), px(c.height));
+}
+
+void SceneWindow::restack() {
+  // Lowest first, so each raise puts the next control above the ones before it.
+  for (int i : stackingOrder(scene_->controls())) {
+    if (QWidget* w = widgets_[static_cast<std::size_t>(i)]) {
+      w->raise();
+    }
+  }
+}
+
+QWidget* SceneWindow::widgetFor(int control) const {
+  if (control < 0 || static_cast<std::size_t>(control) >= widgets_.size()) {
+    return nullptr;
+  }
+  return widgets_[static_cast<std::size_t>(control)];
+}
+
+int SceneWindow::controlAt(QPoint clientPos) const {
+  for (QWidget* w = childAt(clientPos); w != nullptr && w != this; w = w->parentWidget()) {
+    const QVariant v = w->property(kControlProperty);
+    if (v.isValid()) {
+      return v.toInt();
+    }
+  }
+  return -1;
+}
+
+void SceneWindow::apply(int control, Property what) {
+  QWidget* w = widgetFor(control);
+  if (w == nullptr) {
+    return;
+  }
+  const Control& c = controlOf(*scene_, control);
+  switch (what) {
+  case Property::Visible:
+    w->setVisible(c.visible);
+    break;
+  case Property::Position:
+    place(control);
+    break;
+  case Property::Text:
+    if (auto* t = qobject_cast<QLineEdit*>(w); t != nullptr && t->text() != qs(c.text)) {
+      t->setText(qs(c.text));
+    }
+    break;
+  case Property::Caption:
+    if (auto* b = qobject_cast<QPushButton*>(w)) {
+      b->setText(qs(c.caption));
+    }
+    w->update();
+    break;
+  case Property::Picture:
+  case Property::Interval:
+    w->update();
+    break;
+  }
+}
+
+void SceneWindow::focusFirst() {
+  const auto order = focusOrder(scene_->controls());
+  if (!order.empty()) {
+    if (QWidget* w = widgetFor(order.front())) {
+      w->setFocus(Qt::OtherFocusReason);
+    }
+  }
+}
+
+void SceneWindow::pointerMoved(QPoint globalPos) {
+  if (detached_) {
+    return;
+  }
+  // The control under the pointer gets the move, also while a button is held
+  // and Qt hands the moves to the widget that took the press.
+  const int i = controlAt(mapFromGlobal(globalPos));
+  if (i < 0) {
+    return;
+  }
+  const Kind k = controlOf(*scene_, i).kind();
+  if (k == Kind::PictureBox || k == Kind::Label) {
+    runtime_->mouseMove(*scene_, i);
+  }
+}
+
+void SceneWindow::clicked(int control) {
+  if (!detached_) {
+    runtime_->click(*scene_, control);
+  }
+}
+
+void SceneWindow::edited(int control, const QString& text) {
+  if (!detached_) {
+    runtime_->typed(*scene_, control, text.toStdString());
+  }
+}
+
+void SceneWindow::paintEvent(QPaintEvent* /*event*/) {
+  QPainter p(this);
+  const QImage pic = pictureFor(scene_->def().picture);
+  if (!pic.isNull()) {
+    p.drawImage(QPoint(0, 0), pic);
+  }
+  paintLines(p, *scene_, -1, QPoint(0, 0));
+}
+
+void SceneWindow::mouseMoveEvent(QMouseEvent* event) {
+  pointerMoved(event->globalPosition().toPoint());
+}
+
+void SceneWindow::closeEvent(QCloseEvent* event) {
+  // The runtime decides: it unloads the scene (and ends the program with the last one).
+  event->ignore();
+  if (!detached_) {
+    runtime_->closeRequested(*scene_);
+  }
+}
+
+// ---- Control widgets --------------------------------------------------------
+
+PictureWidget::PictureWidget(SceneWindow& window, QWidget* parent, int control)
+    : QWidget(parent), window_(&window), control_(control) {
+  setMouseTracking(true);
+  setFocusPolicy(Qt::StrongFocus);
+}
+
+void PictureWidget::paintEvent(QPaintEvent* /*event*/) {
+  QPainter p(this);
+  const Control& c = controlOf(window_->scene(), control_);
+  const int b = kPictureBorder / kTwipsPerPixel;
+  const QRect outer = rect();
+  const QRect inner = outer.adjusted(b, b, -b, -b);
+  // A sunken border, two pixels deep.
+  p.fillRect(outer, palette().color(QPalette::Dark));
+  p.fillRect(outer.adjusted(1, 1, 0, 0), palette().color(QPalette::Light));
+  p.fillRect(outer.adjusted(1, 1, -1, -1), palette().color(QPalette::Shadow));
+  p.fillRect(inner, backOf(c, palette()));
+  const QImage pic = pictureFor(c.picture);
+  if (!pic.isNull()) {
+    // Unscaled from the top-left corner of the inner area, cut at its edges.
+    p.setClipRect(inner);
+    p.drawImage(inner.topLeft(), pic);
+    p.setClipping(false);
+  }
+  paintLines(p, window_->scene(), control_, inner.topLeft());
+  if (hasFocus()) {
+    p.setPen(QPen(palette().color(QPalette::Highlight), 1, Qt::DotLine));
+    p.drawRect(inner.adjusted(0, 0, -1, -1));
+  }
+}
+
+void PictureWidget::mouseMoveEvent(QMouseEvent* event) {
+  window_->pointerMoved(event->globalPosition().toPoint());
+}
+
+void PictureWidget::mousePressEvent(QMouseEvent* event) {
+  if (event->button() == Qt::LeftButton) {
+    pressed_ = true;
+    setFocus(Qt::MouseFocusReason);
+  }
+}
+
+void PictureWidget::mouseReleaseEvent(QMouseEvent* event) {
+  if (event->button() == Qt::LeftButton && pressed_) {
+    pressed_ = false;
+    if (rect().contains(event->position().toPoint())) {
+      window_->clicked(control_);
+    }
+  }
+}
+
+LabelWidget::LabelWidget(SceneWindow& window, QWidget* parent, int control)
+    : QWidget(parent), window_(&window), control_(control) {
+  setMouseTracking(true);
+  setFocusPolicy(Qt::NoFocus);
+  setFont(fontFor(controlOf(window.scene(), control).def->font));
+}
+
+void LabelWidget::paintEvent(QPaintEvent* /*event*/) {
+  QPainter p(this);
+  const Control& c = controlOf(window_->scene(), control_);
+  p.fillRect(rect(), backOf(c, palette()));
+  p.setPen(c.def->foreColor ? colourOf(*c.def->foreColor, palette())
+                            : palette().color(QPalette::WindowText));
+  p.setFont(font());
+  // Left-aligned from the top, broken into lines to fit; what falls below is cut off.
+  p.drawText(rect(), Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap, qs(c.caption));
+}
+
+void LabelWidget::mouseMoveEvent(QMouseEvent* event) {
+  window_->pointerMoved(event->globalPosition().toPoint());
+}
+
+ButtonWidget::ButtonWidget(SceneWindow& window, QWidget* parent, int control)
+    : QPushButton(parent), window_(&window) {
+  const Control& c = controlOf(window.scene(), control);
+  setMouseTracking(true);
+  setFocusPolicy(Qt::StrongFocus);
+  setAutoDefault(false);
+  setFont(fontFor(c.def->font));
+  setText(qs(c.caption));
+  connect(this, &QPushButton::clicked, this, [this, control] { window_->clicked(control); });
+}
+
+void ButtonWidget::mouseMoveEvent(QMouseEvent* event) {
+  QPushButton::mouseMoveEvent(event);
+  window_->pointerMoved(event->globalPosition().toPoint());
+}
+
+void ButtonWidget::keyPressEvent(QKeyEvent* event) {
+  if (!event->isAutoRepeat() && (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter)) {
+    click();
+    return;
+  }
+  QPushButton::keyPressEvent(event);
+}
+
+TextWidget::TextWidget(SceneWindow& window, QWidget* parent, int control)
+    : QLineEdit(parent), window_(&window) {
+  const Control& c = controlOf(window.scene(), control);
+  setMouseTracking(true);
+  setFont(fontFor(c.def->font));
+  setText(qs(c.text));
+  connect(this, &QLineEdit::textEdited, this,
+          [this, control](const QString& t) { window_->edited(control, t); });
+}
+
+void TextWidget::mouseMoveEvent(QMouseEvent* event) {
+  QLineEdit::mouseMoveEvent(event);
+  window_->pointerMoved(event->globalPosition().toPoint());
+}
+
+} // namespace forms::qt

@@ -1,0 +1,119 @@
+// One widget per control, inside one window per scene. Labels and lines lie on
+// their container's surface, beneath the windowed controls.
+#pragma once
+
+#include <QImage>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QWidget>
+#include <vector>
+
+#include "runtime/runtime.h"
+
+namespace forms::qt {
+
+// Twips to whole pixels at 15 twips a pixel.
+int px(double twips);
+// A colour value drawn with the given palette for the system colours.
+QColor colourOf(Colour c, const QPalette& palette);
+// A picture asset as built into the program; a null image when there is none.
+QImage pictureFor(std::string_view asset);
+
+class SceneWindow final : public QWidget {
+  Q_OBJECT
+public:
+  SceneWindow(Runtime& runtime, Scene& scene);
+
+  [[nodiscard]] Scene& scene() const { return *scene_; }
+  [[nodiscard]] QWidget* widgetFor(int control) const;
+  // The control whose widget Qt finds under a point of the client area, or -1.
+  [[nodiscard]] int controlAt(QPoint clientPos) const;
+  // Client size in twips as the window has it now (a maximized window is larger).
+  [[nodiscard]] Twips clientWidthTwips() const { return width() * kTwipsPerPixel; }
+  [[nodiscard]] Twips clientHeightTwips() const { return height() * kTwipsPerPixel; }
+
+  void apply(int control, Property what);
+  void focusFirst();
+  void detach() { detached_ = true; }
+
+  // From the control widgets.
+  void pointerMoved(QPoint globalPos);
+  void clicked(int control);
+  void edited(int control, const QString& text);
+
+protected:
+  void paintEvent(QPaintEvent* event) override;
+  void mouseMoveEvent(QMouseEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
+
+private:
+  void build();
+  void place(int control);
+  void restack();
+
+  Runtime* runtime_;
+  Scene* scene_;
+  std::vector<QWidget*> widgets_; // by control index; nullptr for timers and lines
+  bool detached_ = false;         // the scene is gone; the window only waits to be deleted
+};
+
+// Paints the lines whose container is `container` (-1: the client area) onto a surface.
+void paintLines(QPainter& p, const Scene& scene, int container, QPoint origin);
+
+class PictureWidget final : public QWidget {
+  Q_OBJECT
+public:
+  PictureWidget(SceneWindow& window, QWidget* parent, int control);
+
+protected:
+  void paintEvent(QPaintEvent* event) override;
+  void mouseMoveEvent(QMouseEvent* event) override;
+  void mousePressEvent(QMouseEvent* event) override;
+  void mouseReleaseEvent(QMouseEvent* event) override;
+
+private:
+  SceneWindow* window_;
+  int control_;
+  bool pressed_ = false;
+};
+
+class LabelWidget final : public QWidget {
+  Q_OBJECT
+public:
+  LabelWidget(SceneWindow& window, QWidget* parent, int control);
+
+protected:
+  void paintEvent(QPaintEvent* event) override;
+  void mouseMoveEvent(QMouseEvent* event) override;
+
+private:
+  SceneWindow* window_;
+  int control_;
+};
+
+class ButtonWidget final : public QPushButton {
+  Q_OBJECT
+public:
+  ButtonWidget(SceneWindow& window, QWidget* parent, int control);
+
+protected:
+  void mouseMoveEvent(QMouseEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
+
+private:
+  SceneWindow* window_;
+};
+
+class TextWidget final : public QLineEdit {
+  Q_OBJECT
+public:
+  TextWidget(SceneWindow& window, QWidget* parent, int control);
+
+protected:
+  void mouseMoveEvent(QMouseEvent* event) override;
+
+private:
+  SceneWindow* window_;
+};
+
+} // namespace forms::qt

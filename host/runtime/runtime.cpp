@@ -1,0 +1,417 @@
+#include "runtime/runtime.h"
+
+#include <algorithm>
+#include <cassert>
+#include <cstdio>
+#include <cstdlib>
+
+#include "model/numtext.h"
+
+namespace forms {
+
+Time SteadyClock::now() const {
+  return std::chrono::duration_cast<Time>(std::chrono::steady_clock::now().time_since_epoch());
+}
+
+float DefaultRandom::next() {
+  // PCG-XSH-RR; the upper 24 bits of each output become an exact float in [0, 1).
+  const std::uint64_t old = state_;
+  state_ = old * 6364136223846793005ULL + 1442695040888963407ULL;
+  const auto xorshifted = static_cast<std::uint32_t>(((old >> 18U) ^ old) >> 27U);
+  const auto rot = static_cast<std::uint32_t>(old >> 59U);
+  const std::uint32_t out = (xorshifted >> rot) | (xorshifted << ((32U - rot) & 31U));
+  return static_cast<float>(out >> 8U) * (1.0F / 16777216.0F);
+}
+
+namespace {
+
+[[noreturn]] void fail(const char* what, std::string_view name) {
+  std::fprintf(stderr, "botoron: %s: %.*s\n", what, static_cast<int>(name.size()), name.data());
+  std::abort();
+}
+
+} // namespace
+
+// ---- ControlRef ----------------------------------------------------------
+
+Control& ControlRef::control() const {
+  return scene_->controls_[static_cast<std::size_t>(index_)];
+}
+const std::string& ControlRef::text() const { return control().text; }
+bool ControlRef::visible() const { return control().visible; }
+const std::string& ControlRef::caption() const { return control().caption; }
+float ControlRef::left() const { return control().left; }
+float ControlRef::top() const { return control().top; }
+std::int32_t ControlRef::interval() const { return control().interval; }
+double ControlRef::number() const { return numberOperand(control().text); }
+double ControlRef::leadingNumber() const { return forms::leadingNumber(control().text); }
+
+void ControlRef::setText(std::string value) {
+  control().text = std::move(value);
+  scene_->runtime().propertyChanged(*scene_, index_, Property::Text);
+}
+void ControlRef::setVisible(bool value) {
+  control().visible = value;
+  scene_->runtime().propertyChanged(*scene_, index_, Property::Visible);
+}
+void ControlRef::setCaption(std::string value) {
+  control().caption = std::move(value);
+  scene_->runtime().propertyChanged(*scene_, index_, Property::Caption);
+}
+void ControlRef::setLeft(float twips) {
+  control().left = twips;
+  scene_->runtime().propertyChanged(*scene_, index_, Property::Position);
+}
+void ControlRef::setTop(float twips) {
+  control().top = twips;
+  scene_->runtime().propertyChanged(*scene_, index_, Property::Position);
+}
+void ControlRef::setPicture(const ControlRef& from) {
+  control().picture = from.control().picture;
+  scene_->runtime().propertyChanged(*scene_, index_, Property::Picture);
+}
+void ControlRef::setInterval(std::int32_t ms) {
+  control().interval = std::max(ms, 0);
+  scene_->runtime().propertyChanged(*scene_, index_, Property::Interval);
+}
+
+// ---- Scene ---------------------------------------------------------------
+
+Scene::Scene(Runtime& runtime, const SceneDef& def)
+    : runtime_(&runtime), def_(&def), controls_(buildControls(def)) {
+  for (std::size_t i = 0; i < controls_.size(); ++i) {
+    if (controls_[i].kind() == Kind::Timer) {
+      timers_.push_back({static_cast<int>(i)});
+    }
+  }
+}
+
+ControlRef Scene::ctl(std::string_view control) {
+  const int i = def_->indexOf(control);
+  if (i < 0) {
+    fail("no such control", control);
+  }
+  return {*this, i};
+}
+
+bool Scene::hasHandler(int control, Event e) const {
+  return std::any_of(handlers_.begin(), handlers_.end(),
+                     [&](const Bound& b) { return b.control == control && b.event == e; });
+}
+
+void Scene::addHandler(std::string_view control, Event e, Handler h) {
+  const int i = control.empty() ? -1 : def_->indexOf(control);
+  if (!control.empty() && i < 0) {
+    fail("handler for no such control", control);
+  }
+  handlers_.push_back({i, e, std::move(h)});
+}
+
+void Scene::Show(std::string_view scene) { runtime_->show(scene); }
+void Scene::Unload(std::string_view scene) { runtime_->unload(scene); }
+void Scene::UnloadMe() { runtime_->unload(name()); }
+void Scene::MsgBox(std::string_view prompt) { runtime_->messageBox(prompt); }
+void Scene::Beep() { runtime_->beep(); }
+float Scene::Rnd() { return runtime_->random(); }
+void Scene::End() { runtime_->end(); }
+ControlRef Scene::ctlOf(std::string_view scene, std::string_view control) {
+  return runtime_->form(scene).ctl(control);
+}
+
+// ---- Runtime -------------------------------------------------------------
+
+Runtime::Runtime(std::vector<SceneEntry> catalog, const Clock& clock, RandomSource& random)
+    : catalog_(std::move(catalog)), clock_(&clock), random_(&random) {}
+
+Runtime::~Runtime() = default;
+
+const SceneEntry* Runtime::entry(std::string_view scene) const {
+  const auto it = std::find_if(catalog_.begin(), catalog_.end(),
+                               [&](const SceneEntry& e) { return e.def->name == scene; });
+  return it == catalog_.end() ? nullptr : &*it;
+}
+
+Scene* Runtime::find(std::string_view scene) const {
+  const auto it = std::find_if(scenes_.begin(), scenes_.end(),
+                               [&](const auto& s) { return s->name() == scene; });
+  return it == scenes_.end() ? nullptr : it->get();
+}
+
+std::vector<Scene*> Runtime::loaded() const {
+  std::vector<Scene*> out;
+  out.reserve(scenes_.size());
+  for (const auto& s : scenes_) {
+    out.push_back(s.get());
+  }
+  return out;
+}
+
+void Runtime::start() { show(kStartScene); }
+
+Scene& Runtime::load(std::string_view scene) {
+  const SceneEntry* e = entry(scene);
+  if (e == nullptr) {
+    fail("no such scene", scene);
+  }
+  std::unique_ptr<Scene> made = e->make(*this);
+  Scene& s = *made;
+  s.serial_ = nextSerial_++;
+  if (ended_) {
+    // Nothing appears once the program has ended; the instance only lives out the handler.
+    graveyard_.push_back(std::move(made));
+    return s;
+  }
+  const Time now = clock_->now();
+  for (auto& t : s.timers_) {
+    t.due = now + std::chrono::milliseconds(std::max(s.controls_[static_cast<std::size_t>(t.control)].interval,
+                                                     kShortestPeriodMs));
+  }
+  scenes_.push_back(std::move(made));
+  if (frontend_ != nullptr) {
+    frontend_->created(s);
+  }
+  if (s.hasHandler(-1, Event::Load)) {
+    dispatch(s, -1, Event::Load);
+  }
+  if (frontend_ != nullptr) {
+    frontend_->timersChanged();
+  }
+  return s;
+}
+
+Scene& Runtime::form(std::string_view scene) {
+  if (Scene* s = find(scene)) {
+    return *s;
+  }
+  return load(scene);
+}
+
+void Runtime::show(std::string_view scene) {
+  if (ended_) {
+    return;
+  }
+  Scene& s = form(scene);
+  const std::uint64_t serial = s.serial();
+  // Form_Load may have unloaded the scene or ended the program.
+  Scene* live = find(scene);
+  if (ended_ || live == nullptr || live->serial() != serial) {
+    return;
+  }
+  live->visible_ = true;
+  if (frontend_ != nullptr) {
+    frontend_->shown(*live);
+  }
+}
+
+void Runtime::unloadInstance(Scene& scene) {
+  const auto it = std::find_if(scenes_.begin(), scenes_.end(),
+                               [&](const auto& p) { return p.get() == &scene; });
+  if (it == scenes_.end()) {
+    return;
+  }
+  std::unique_ptr<Scene> gone = std::move(*it);
+  scenes_.erase(it);
+  gone->visible_ = false;
+  if (frontend_ != nullptr) {
+    frontend_->destroyed(*gone);
+    frontend_->timersChanged();
+  }
+  // Its handler may still be running: the memory goes after the outermost one returns.
+  graveyard_.push_back(std::move(gone));
+  if (depth_ == 0) {
+    graveyard_.clear();
+  }
+}
+
+void Runtime::unload(std::string_view scene) {
+  if (Scene* s = find(scene)) {
+    unloadInstance(*s);
+  }
+}
+
+void Runtime::messageBox(std::string_view prompt) {
+  if (ended_ || frontend_ == nullptr) {
+    return;
+  }
+  ++boxes_;
+  frontend_->messageBox(kTitle, prompt);
+  --boxes_;
+}
+
+void Runtime::beep() {
+  if (!ended_ && frontend_ != nullptr) {
+    frontend_->beep();
+  }
+}
+
+float Runtime::random() { return random_->next(); }
+
+void Runtime::end() {
+  if (ended_) {
+    return;
+  }
+  ended_ = true;
+  while (!scenes_.empty()) {
+    unloadInstance(*scenes_.back());
+  }
+  if (frontend_ != nullptr) {
+    frontend_->ended();
+  }
+}
+
+void Runtime::propertyChanged(Scene& scene, int control, Property what) {
+  if (what == Property::Interval) {
+    // Setting the interval restarts the count, also with an unchanged value.
+    for (auto& t : scene.timers_) {
+      if (t.control == control) {
+        const auto ms = scene.controls_[static_cast<std::size_t>(control)].interval;
+        t.due = clock_->now() + std::chrono::milliseconds(std::max(ms, kShortestPeriodMs));
+        t.held = false;
+      }
+    }
+  }
+  if (ended_ || frontend_ == nullptr || find(scene.name()) != &scene) {
+    return;
+  }
+  if (what == Property::Interval) {
+    frontend_->timersChanged();
+  } else {
+    frontend_->changed(scene, control, what);
+  }
+}
+
+void Runtime::dispatch(Scene& scene, int control, Event e) {
+  if (ended_) {
+    return;
+  }
+  const auto it = std::find_if(scene.handlers_.begin(), scene.handlers_.end(), [&](const auto& b) {
+    return b.control == control && b.event == e;
+  });
+  if (it == scene.handlers_.end()) {
+    return;
+  }
+  ++depth_;
+  it->handler(); // the scene object outlives this call even if the handler unloads it
+  --depth_;
+  if (depth_ == 0) {
+    afterOutermostHandler();
+  }
+}
+
+void Runtime::afterOutermostHandler() {
+  graveyard_.clear();
+  // A tick held while the handler ran is due at once, one per timer.
+  bool any = false;
+  const Time now = clock_->now();
+  for (const auto& s : scenes_) {
+    for (auto& t : s->timers_) {
+      if (t.held) {
+        t.held = false;
+        t.due = now;
+        any = true;
+      }
+    }
+  }
+  if (any && frontend_ != nullptr && !ended_) {
+    frontend_->timersChanged();
+  }
+}
+
+bool Runtime::click(Scene& scene, int control) {
+  if (ended_ || boxes_ > 0 || depth_ > 0 || find(scene.name()) != &scene) {
+    return false;
+  }
+  dispatch(scene, control, Event::Click);
+  return true;
+}
+
+bool Runtime::mouseMove(Scene& scene, int control) {
+  if (ended_ || boxes_ > 0 || depth_ > 0 || find(scene.name()) != &scene) {
+    return false;
+  }
+  dispatch(scene, control, Event::MouseMove);
+  return true;
+}
+
+bool Runtime::typed(Scene& scene, int control, std::string text) {
+  if (ended_ || boxes_ > 0 || find(scene.name()) != &scene) {
+    return false;
+  }
+  scene.controls_[static_cast<std::size_t>(control)].text = std::move(text);
+  return true;
+}
+
+bool Runtime::closeRequested(Scene& scene) {
+  if (ended_ || boxes_ > 0 || depth_ > 0 || find(scene.name()) != &scene) {
+    return false;
+  }
+  unloadInstance(scene);
+  if (scenes_.empty()) {
+    end();
+  }
+  return true;
+}
+
+std::optional<Time> Runtime::nextDue() const {
+  std::optional<Time> best;
+  for (const auto& s : scenes_) {
+    for (const auto& t : s->timers_) {
+      if (t.held || s->controls_[static_cast<std::size_t>(t.control)].interval <= 0) {
+        continue;
+      }
+      if (!best || t.due < *best) {
+        best = t.due;
+      }
+    }
+  }
+  return best;
+}
+
+Scene* Runtime::earliestDue(Time now, int& timerSlot) const {
+  Scene* best = nullptr;
+  Time bestDue{};
+  for (const auto& s : scenes_) {
+    for (std::size_t i = 0; i < s->timers_.size(); ++i) {
+      const auto& t = s->timers_[i];
+      if (t.held || t.due > now || s->controls_[static_cast<std::size_t>(t.control)].interval <= 0) {
+        continue;
+      }
+      if (best == nullptr || t.due < bestDue) {
+        best = s.get();
+        bestDue = t.due;
+        timerSlot = static_cast<int>(i);
+      }
+    }
+  }
+  return best;
+}
+
+void Runtime::serviceTimers() {
+  if (ended_) {
+    return;
+  }
+  const Time now = clock_->now();
+  int slot = -1;
+  while (Scene* s = earliestDue(now, slot)) {
+    auto& t = s->timers_[static_cast<std::size_t>(slot)];
+    if (depth_ > 0) {
+      // A handler (or its message box) is running: hold one tick for later.
+      t.held = true;
+      continue;
+    }
+    // Ticks do not queue: however late, one tick, and the next stays on its beat.
+    const Time period = std::chrono::milliseconds(
+        std::max(s->controls_[static_cast<std::size_t>(t.control)].interval, kShortestPeriodMs));
+    const auto missed = (now - t.due) / period;
+    t.due += period * (missed + 1);
+    dispatch(*s, t.control, Event::Timer);
+    if (ended_) {
+      return;
+    }
+  }
+  if (frontend_ != nullptr) {
+    frontend_->timersChanged();
+  }
+}
+
+} // namespace forms

@@ -1,0 +1,241 @@
+// The forms runtime: scene instances and their lifecycle, events, timers, the
+// message box, the beep, the random source and the end of the program.
+// It knows nothing of any toolkit; a front end shows what it does.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "model/model.h"
+
+namespace forms {
+
+using Time = std::chrono::nanoseconds; // since an arbitrary start
+
+class Clock {
+public:
+  virtual ~Clock() = default;
+  [[nodiscard]] virtual Time now() const = 0;
+};
+
+class SteadyClock final : public Clock {
+public:
+  [[nodiscard]] Time now() const override;
+};
+
+// One program-wide sequence of single-precision numbers in [0, 1).
+class RandomSource {
+public:
+  virtual ~RandomSource() = default;
+  virtual float next() = 0;
+};
+
+// The program's own sequence: a fixed start state, never seeded by the program.
+class DefaultRandom final : public RandomSource {
+public:
+  float next() override;
+
+private:
+  std::uint64_t state_ = 0x853C49E6748FEA9BULL;
+};
+
+enum class Event : std::uint8_t { Load, Click, MouseMove, Timer };
+enum class Property : std::uint8_t { Text, Visible, Caption, Position, Picture, Interval };
+
+class Scene;
+class Runtime;
+
+// What a front end does for the runtime. Every call comes on the one UI thread.
+class Frontend {
+public:
+  virtual ~Frontend() = default;
+  virtual void created(Scene& scene) = 0;   // built from its definition, not yet seen
+  virtual void shown(Scene& scene) = 0;     // made visible and brought to the front
+  virtual void destroyed(Scene& scene) = 0; // its window and controls go now
+  virtual void changed(Scene& scene, int control, Property what) = 0;
+  // Opens the box and returns when the player has pressed OK or closed it.
+  virtual void messageBox(std::string_view title, std::string_view prompt) = 0;
+  virtual void beep() = 0;
+  virtual void timersChanged() = 0; // the earliest due time may have moved
+  virtual void ended() = 0;         // the program is over
+};
+
+// A control of a loaded scene, as a handler sees it.
+class ControlRef {
+public:
+  ControlRef(Scene& scene, int index) : scene_(&scene), index_(index) {}
+
+  [[nodiscard]] const std::string& text() const;
+  void setText(std::string value);
+  [[nodiscard]] bool visible() const;
+  void setVisible(bool value);
+  [[nodiscard]] const std::string& caption() const;
+  void setCaption(std::string value);
+  [[nodiscard]] float left() const;
+  [[nodiscard]] float top() const;
+  void setLeft(float twips);
+  void setTop(float twips);
+  // Shows the picture that another picture box holds; that box is unchanged.
+  void setPicture(const ControlRef& from);
+  [[nodiscard]] std::int32_t interval() const;
+  void setInterval(std::int32_t ms);
+
+  // The text read as a number combined with a number, and by its leading number.
+  [[nodiscard]] double number() const;
+  [[nodiscard]] double leadingNumber() const;
+
+  [[nodiscard]] Control& control() const;
+  [[nodiscard]] int index() const { return index_; }
+
+private:
+  Scene* scene_;
+  int index_;
+};
+
+// A loaded scene: its live controls and its handlers.
+class Scene {
+public:
+  Scene(Runtime& runtime, const SceneDef& def);
+  virtual ~Scene() = default;
+  Scene(const Scene&) = delete;
+  Scene& operator=(const Scene&) = delete;
+  Scene(Scene&&) = delete;
+  Scene& operator=(Scene&&) = delete;
+
+  [[nodiscard]] const SceneDef& def() const { return *def_; }
+  [[nodiscard]] std::string_view name() const { return def_->name; }
+  [[nodiscard]] std::vector<Control>& controls() { return controls_; }
+  [[nodiscard]] const std::vector<Control>& controls() const { return controls_; }
+  [[nodiscard]] bool visible() const { return visible_; }
+  [[nodiscard]] std::uint64_t serial() const { return serial_; }
+  [[nodiscard]] Runtime& runtime() const { return *runtime_; }
+
+  // A control of this scene by name.
+  ControlRef ctl(std::string_view control);
+  [[nodiscard]] bool hasHandler(int control, Event e) const;
+
+protected:
+  using Handler = std::function<void()>;
+  template <class S> void on(std::string_view control, Event e, void (S::*fn)()) {
+    S* self = static_cast<S*>(this);
+    addHandler(control, e, [self, fn] { (self->*fn)(); });
+  }
+  template <class S> void onLoad(void (S::*fn)()) { on<S>({}, Event::Load, fn); }
+
+  // Helpers that read like the story.
+  void Show(std::string_view scene);
+  void Unload(std::string_view scene);
+  void UnloadMe();
+  void MsgBox(std::string_view prompt);
+  void Beep();
+  float Rnd();
+  void End();
+  ControlRef ctlOf(std::string_view scene, std::string_view control);
+
+private:
+  friend class Runtime;
+  friend class ControlRef;
+  void addHandler(std::string_view control, Event e, Handler h);
+
+  struct Bound {
+    int control; // -1 for the form itself
+    Event event;
+    Handler handler;
+  };
+  struct TimerState {
+    int control;
+    Time due{};
+    bool held = false; // fell due while a handler ran
+  };
+
+  Runtime* runtime_;
+  const SceneDef* def_;
+  std::vector<Control> controls_;
+  std::vector<Bound> handlers_;
+  std::vector<TimerState> timers_;
+  bool visible_ = false;
+  std::uint64_t serial_ = 0;
+};
+
+struct SceneEntry {
+  const SceneDef* def;
+  std::function<std::unique_ptr<Scene>(Runtime&)> make;
+};
+
+class Runtime {
+public:
+  static constexpr std::string_view kTitle = "ボトロンゲーム2001";
+  static constexpr std::string_view kStartScene = "Form1";
+  static constexpr std::int32_t kShortestPeriodMs = 1;
+
+  Runtime(std::vector<SceneEntry> catalog, const Clock& clock, RandomSource& random);
+  ~Runtime();
+  Runtime(const Runtime&) = delete;
+  Runtime& operator=(const Runtime&) = delete;
+  Runtime(Runtime&&) = delete;
+  Runtime& operator=(Runtime&&) = delete;
+
+  void attach(Frontend& frontend) { frontend_ = &frontend; }
+
+  // Loads and shows the start-up scene.
+  void start();
+
+  // Scene operations, as handlers use them.
+  void show(std::string_view scene);
+  Scene& form(std::string_view scene); // a control reference: loads the scene unseen
+  void unload(std::string_view scene);
+  void messageBox(std::string_view prompt);
+  void beep();
+  float random();
+  void end();
+
+  // Input from a front end. Each returns false when it was not taken: the program
+  // has ended, a message box is open, or the scene is gone.
+  bool click(Scene& scene, int control);
+  bool mouseMove(Scene& scene, int control);
+  bool typed(Scene& scene, int control, std::string text);
+  bool closeRequested(Scene& scene);
+
+  // Timers: the front end asks when the next tick falls due and calls
+  // serviceTimers() once the clock has reached it.
+  [[nodiscard]] std::optional<Time> nextDue() const;
+  void serviceTimers();
+
+  [[nodiscard]] Scene* find(std::string_view scene) const;
+  [[nodiscard]] std::vector<Scene*> loaded() const;
+  [[nodiscard]] bool ended() const { return ended_; }
+  [[nodiscard]] bool inHandler() const { return depth_ > 0; }
+  [[nodiscard]] bool boxOpen() const { return boxes_ > 0; }
+  [[nodiscard]] const Clock& clock() const { return *clock_; }
+  [[nodiscard]] const std::vector<SceneEntry>& catalog() const { return catalog_; }
+
+  // Called by ControlRef when a handler changes a property.
+  void propertyChanged(Scene& scene, int control, Property what);
+
+private:
+  const SceneEntry* entry(std::string_view scene) const;
+  Scene& load(std::string_view scene);
+  void dispatch(Scene& scene, int control, Event e);
+  void unloadInstance(Scene& scene);
+  void afterOutermostHandler();
+  Scene* earliestDue(Time now, int& timerSlot) const;
+
+  std::vector<SceneEntry> catalog_;
+  const Clock* clock_;
+  RandomSource* random_;
+  Frontend* frontend_ = nullptr;
+  std::vector<std::unique_ptr<Scene>> scenes_;    // loaded, in load order
+  std::vector<std::unique_ptr<Scene>> graveyard_; // unloaded inside a handler
+  int depth_ = 0;
+  int boxes_ = 0;
+  bool ended_ = false;
+  std::uint64_t nextSerial_ = 1;
+};
+
+} // namespace forms

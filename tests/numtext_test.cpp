@@ -1,0 +1,77 @@
+#include <gtest/gtest.h>
+
+#include "model/numtext.h"
+
+using namespace forms;
+
+TEST(NumberToText, WritesPlainDecimalsAtFifteenDigits) {
+  struct Case {
+    double value;
+    const char* text;
+  } cases[] = {
+      {0, "0"},        {1, "1"},        {31, "31"},          {0.3, "0.3"},
+      {10, "10"},      {-2.5, "-2.5"},  {-0.0, "0"},         {9.9 + 0.1, "10"},
+      {0.1 + 0.2, "0.3"}, {1e23, "100000000000000000000000"}, {0.000001, "0.000001"},
+      {123456789012345.6, "123456789012346"}, {1.0 / 3, "0.333333333333333"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(numberToText(c.value), c.text) << c.value;
+  }
+}
+
+TEST(NumberToText, TenthsNeverDriftOverManyTicks) {
+  // The stopwatch reads its own text back each tick, so every step is rounded.
+  std::string t = "0";
+  for (int tick = 1; tick <= 1000; ++tick) {
+    t = numberToText(leadingNumber(t) + 0.1);
+    if (tick == 100) {
+      EXPECT_EQ(t, "10");
+    }
+    if (tick == 3) {
+      EXPECT_EQ(t, "0.3");
+    }
+  }
+  EXPECT_EQ(t, "100");
+}
+
+TEST(TextToNumber, ReadsWhatPlayersType) {
+  struct Case {
+    const char* text;
+    double operand;
+    double leading;
+  } cases[] = {
+      {"3", 3, 3},
+      {"10", 10, 10},
+      {"9.9", 9.9, 9.9},
+      {"", 0, 0},
+      {"abc", 0, 0},
+      {"3x", 3, 3},
+      {"1e3", 1000, 1000},
+      {"1e", 1, 1},
+      {" 2", 2, 2},
+      {"-1", -1, -1},
+      {"+4", 4, 4},
+      {"9.9.9", 9.9, 9.9},
+      {".5", 0.5, 0.5},
+      {"５", 5, 5},          // full-width digit from an input method
+      {"１２．５", 12.5, 12.5},
+      {"　7", 7, 7},         // ideographic space before it
+      {"ー1", 0, 0},         // a long-vowel mark is no minus sign
+      {"1e999", 1.7976931348623157e308, 1.7976931348623157e308},
+      {"1e-999", 0, 0},
+  };
+  for (const auto& c : cases) {
+    EXPECT_DOUBLE_EQ(numberOperand(c.text), c.operand) << c.text;
+    EXPECT_DOUBLE_EQ(leadingNumber(c.text), c.leading) << c.text;
+  }
+}
+
+TEST(TextToNumber, CountsStayExactAcrossAdds) {
+  EXPECT_EQ(numberToText(numberOperand("0") + 1), "1");
+  EXPECT_EQ(numberToText(numberOperand("9.9") + 0.1), "10");
+  EXPECT_EQ(numberOperand(numberToText(numberOperand("9.9") + 0.1)), 10.0);
+  const std::string longNumber(400, '9');
+  const double v = numberOperand(longNumber);
+  EXPECT_GT(v, 1e300);
+  EXPECT_FALSE(numberToText(v + 1).empty());
+}
