@@ -22,8 +22,7 @@ const SceneDef& definition() {
               timer("Timer2", 100, 480, 0),
               timer("Timer1", 3000, 0, 0),
               label("Label3", 360, 2160, 3855, 255, "").back(kSysHighlightText).tab(2),
-              label("Label2", 2160, 2520, 2175, 375,
-                    "プログラム作成：森野　光　　　　　　　　絵：川辺大地")
+              label("Label2", 2160, 2520, 2175, 375, "プログラム作成：森野　光　　　　　　　　絵：川辺大地")
                   .back(kSysHighlightText)
                   .fore(0x00FF0000)
                   .withFont({.face = "ＭＳ Ｐゴシック", .points = 9, .weight = 700})

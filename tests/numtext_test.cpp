@@ -9,10 +9,19 @@ TEST(NumberToText, WritesPlainDecimalsAtFifteenDigits) {
     double value;
     const char* text;
   } cases[] = {
-      {0, "0"},        {1, "1"},        {31, "31"},          {0.3, "0.3"},
-      {10, "10"},      {-2.5, "-2.5"},  {-0.0, "0"},         {9.9 + 0.1, "10"},
-      {0.1 + 0.2, "0.3"}, {1e23, "100000000000000000000000"}, {0.000001, "0.000001"},
-      {123456789012345.6, "123456789012346"}, {1.0 / 3, "0.333333333333333"},
+      {0, "0"},
+      {1, "1"},
+      {31, "31"},
+      {0.3, "0.3"},
+      {10, "10"},
+      {-2.5, "-2.5"},
+      {-0.0, "0"},
+      {9.9 + 0.1, "10"},
+      {0.1 + 0.2, "0.3"},
+      {1e23, "100000000000000000000000"},
+      {0.000001, "0.000001"},
+      {123456789012345.6, "123456789012346"},
+      {1.0 / 3, "0.333333333333333"},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(numberToText(c.value), c.text) << c.value;
@@ -53,10 +62,10 @@ TEST(TextToNumber, ReadsWhatPlayersType) {
       {"+4", 4, 4},
       {"9.9.9", 9.9, 9.9},
       {".5", 0.5, 0.5},
-      {"５", 5, 5},          // full-width digit from an input method
+      {"５", 5, 5}, // full-width digit from an input method
       {"１２．５", 12.5, 12.5},
-      {"　7", 7, 7},         // ideographic space before it
-      {"ー1", 0, 0},         // a long-vowel mark is no minus sign
+      {"　7", 7, 7}, // ideographic space before it
+      {"ー1", 0, 0}, // a long-vowel mark is no minus sign
       {"1e999", 1.7976931348623157e308, 1.7976931348623157e308},
       {"1e-999", 0, 0},
   };

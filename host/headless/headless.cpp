@@ -20,13 +20,11 @@ Headless::Headless(std::vector<SceneEntry> catalog)
 
 Headless::~Headless() = default;
 
-double Headless::nowMs() const {
-  return std::chrono::duration<double, std::milli>(clock_.now()).count();
-}
+double Headless::nowMs() const { return std::chrono::duration<double, std::milli>(clock_.now()).count(); }
 
 void Headless::advance(double ms) {
-  const Time target = clock_.now() + std::chrono::duration_cast<Time>(
-                                         std::chrono::duration<double, std::milli>(ms));
+  const Time target =
+      clock_.now() + std::chrono::duration_cast<Time>(std::chrono::duration<double, std::milli>(ms));
   while (!ended_) {
     const auto due = runtime_->nextDue();
     if (!due || *due > target) {

@@ -88,14 +88,12 @@ std::vector<Control> buildControls(const SceneDef& def) {
 }
 
 RectF RectF::intersected(const RectF& o) const {
-  return {std::max(left, o.left), std::max(top, o.top), std::min(right, o.right),
-          std::min(bottom, o.bottom)};
+  return {std::max(left, o.left), std::max(top, o.top), std::min(right, o.right), std::min(bottom, o.bottom)};
 }
 
 RectF innerArea(const Control& box) {
   return {static_cast<double>(kPictureBorder), static_cast<double>(kPictureBorder),
-          static_cast<double>(box.width - kPictureBorder),
-          static_cast<double>(box.height - kPictureBorder)};
+          static_cast<double>(box.width - kPictureBorder), static_cast<double>(box.height - kPictureBorder)};
 }
 
 namespace {
@@ -150,15 +148,14 @@ bool isShown(const std::vector<Control>& controls, int index) {
   return true;
 }
 
-RectF visibleRect(const std::vector<Control>& controls, int index, Twips clientWidth,
-                  Twips clientHeight) {
+RectF visibleRect(const std::vector<Control>& controls, int index, Twips clientWidth, Twips clientHeight) {
   RectF r = clientRect(controls, index);
   for (int c = controls[static_cast<std::size_t>(index)].container; c >= 0;
        c = controls[static_cast<std::size_t>(c)].container) {
     const RectF outer = clientRect(controls, c);
     const RectF inner = innerArea(controls[static_cast<std::size_t>(c)]);
-    r = r.intersected({outer.left + inner.left, outer.top + inner.top, outer.left + inner.right,
-                       outer.top + inner.bottom});
+    r = r.intersected(
+        {outer.left + inner.left, outer.top + inner.top, outer.left + inner.right, outer.top + inner.bottom});
   }
   return r.intersected({0, 0, static_cast<double>(clientWidth), static_cast<double>(clientHeight)});
 }

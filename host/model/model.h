@@ -59,14 +59,38 @@ struct ControlDef {
   std::uint16_t tabIndex = 0;
 
   // Chained setters keep each scene's table close to how it reads on paper.
-  ControlDef& in(std::string_view c) { container = c; return *this; }
-  ControlDef& back(Colour c) { backColor = c; return *this; }
-  ControlDef& fore(Colour c) { foreColor = c; return *this; }
-  ControlDef& withFont(Font f) { font = f; return *this; }
-  ControlDef& pic(std::string_view asset) { picture = asset; return *this; }
-  ControlDef& hidden() { visible = false; return *this; }
-  ControlDef& tab(std::uint16_t i) { tabIndex = i; return *this; }
-  ControlDef& withText(std::string_view t) { text = t; return *this; }
+  ControlDef& in(std::string_view c) {
+    container = c;
+    return *this;
+  }
+  ControlDef& back(Colour c) {
+    backColor = c;
+    return *this;
+  }
+  ControlDef& fore(Colour c) {
+    foreColor = c;
+    return *this;
+  }
+  ControlDef& withFont(Font f) {
+    font = f;
+    return *this;
+  }
+  ControlDef& pic(std::string_view asset) {
+    picture = asset;
+    return *this;
+  }
+  ControlDef& hidden() {
+    visible = false;
+    return *this;
+  }
+  ControlDef& tab(std::uint16_t i) {
+    tabIndex = i;
+    return *this;
+  }
+  ControlDef& withText(std::string_view t) {
+    text = t;
+    return *this;
+  }
 };
 
 ControlDef pictureBox(std::string_view name, Twips l, Twips t, Twips w, Twips h);
@@ -98,7 +122,7 @@ inline constexpr Twips kPictureBorder = 2 * kTwipsPerPixel;
 // The live properties of one control of a loaded scene.
 struct Control {
   const ControlDef* def = nullptr;
-  int container = -1; // index of the containing picture box, -1 for the client area
+  int container = -1;      // index of the containing picture box, -1 for the client area
   float left = 0, top = 0; // single-precision twips, as handlers set them
   Twips width = 0, height = 0;
   bool visible = true;
@@ -129,8 +153,7 @@ struct RectF {
 RectF clientRect(const std::vector<Control>& controls, int index);
 // The part of a control that can be seen and reached: clipped by every container and
 // by the scene's client area.
-RectF visibleRect(const std::vector<Control>& controls, int index, Twips clientWidth,
-                  Twips clientHeight);
+RectF visibleRect(const std::vector<Control>& controls, int index, Twips clientWidth, Twips clientHeight);
 // Seen: its own Visible and that of every container up the chain.
 bool isShown(const std::vector<Control>& controls, int index);
 // The inner area a picture box offers its children, relative to its own outer corner.

@@ -145,8 +145,8 @@ std::string numberToText(double value) {
   }
   std::array<char, 64> buf{};
   // d.dddddddddddddde±x: fifteen significant digits, then placed without exponent.
-  auto [ptr, ec] = std::to_chars(buf.data(), buf.data() + buf.size(), value,
-                                 std::chars_format::scientific, 14);
+  auto [ptr, ec] =
+      std::to_chars(buf.data(), buf.data() + buf.size(), value, std::chars_format::scientific, 14);
   if (ec != std::errc()) {
     return "0";
   }
@@ -164,8 +164,7 @@ std::string numberToText(double value) {
     }
   }
   int exponent = 0;
-  std::from_chars(sci.data() + epos + 1 + (sci[epos + 1] == '+' ? 1 : 0), sci.data() + sci.size(),
-                  exponent);
+  std::from_chars(sci.data() + epos + 1 + (sci[epos + 1] == '+' ? 1 : 0), sci.data() + sci.size(), exponent);
   while (digits.size() > 1 && digits.back() == '0') {
     digits.pop_back();
   }

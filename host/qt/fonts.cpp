@@ -16,12 +16,12 @@ QString qs(std::string_view s) { return QString::fromUtf8(s.data(), static_cast<
 QStringList substitutesFor(std::string_view face) {
   if (face == kPop) {
     // A heavy, rounded, playful pop face, then heavy rounded gothics.
-    return {QStringLiteral("RocknRoll One"), QStringLiteral("M PLUS 2"),
-            QStringLiteral("IPAPGothic"), QStringLiteral("Noto Sans CJK JP")};
+    return {QStringLiteral("RocknRoll One"), QStringLiteral("M PLUS 2"), QStringLiteral("IPAPGothic"),
+            QStringLiteral("Noto Sans CJK JP")};
   }
   // IPA P Gothic is drawn to the metrics of the proportional gothic the scenes name.
-  return {QStringLiteral("IPAPGothic"), QStringLiteral("VL PGothic"),
-          QStringLiteral("Noto Sans CJK JP"), QStringLiteral("IPAGothic")};
+  return {QStringLiteral("IPAPGothic"), QStringLiteral("VL PGothic"), QStringLiteral("Noto Sans CJK JP"),
+          QStringLiteral("IPAGothic")};
 }
 
 QFont fontFor(const std::optional<Font>& font) {

@@ -18,9 +18,7 @@ constexpr const char* kControlProperty = "formsControl";
 
 QString qs(std::string_view s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
 
-const Control& controlOf(const Scene& scene, int i) {
-  return scene.controls()[static_cast<std::size_t>(i)];
-}
+const Control& controlOf(const Scene& scene, int i) { return scene.controls()[static_cast<std::size_t>(i)]; }
 
 // The colour a control of this kind has where its definition gives none.
 QColor defaultBack(Kind kind, const QPalette& palette) {
@@ -90,8 +88,8 @@ SceneWindow::SceneWindow(Runtime& runtime, Scene& scene) : runtime_(&runtime), s
     setWindowIcon(QIcon(QPixmap::fromImage(pictureFor(scene.def().icon))));
   }
   QPalette pal = palette();
-  const QColor back = scene.def().backColor ? colourOf(*scene.def().backColor, pal)
-                                            : pal.color(QPalette::Button);
+  const QColor back =
+      scene.def().backColor ? colourOf(*scene.def().backColor, pal) : pal.color(QPalette::Button);
   pal.setColor(QPalette::Window, back);
   setPalette(pal);
   setAutoFillBackground(true);
@@ -274,9 +272,7 @@ void SceneWindow::paintEvent(QPaintEvent* /*event*/) {
   paintLines(p, *scene_, -1, QPoint(0, 0));
 }
 
-void SceneWindow::mouseMoveEvent(QMouseEvent* event) {
-  pointerMoved(event->globalPosition().toPoint());
-}
+void SceneWindow::mouseMoveEvent(QMouseEvent* event) { pointerMoved(event->globalPosition().toPoint()); }
 
 void SceneWindow::closeEvent(QCloseEvent* event) {
   // The runtime decides: it unloads the scene (and ends the program with the last one).
@@ -350,8 +346,7 @@ void LabelWidget::paintEvent(QPaintEvent* /*event*/) {
   QPainter p(this);
   const Control& c = controlOf(window_->scene(), control_);
   p.fillRect(rect(), backOf(c, palette()));
-  p.setPen(c.def->foreColor ? colourOf(*c.def->foreColor, palette())
-                            : palette().color(QPalette::WindowText));
+  p.setPen(c.def->foreColor ? colourOf(*c.def->foreColor, palette()) : palette().color(QPalette::WindowText));
   p.setFont(font());
   // Left-aligned from the top, broken into lines to fit; what falls below is cut off.
   p.drawText(rect(), Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap, qs(c.caption));

@@ -34,9 +34,7 @@ namespace {
 
 // ---- ControlRef ----------------------------------------------------------
 
-Control& ControlRef::control() const {
-  return scene_->controls_[static_cast<std::size_t>(index_)];
-}
+Control& ControlRef::control() const { return scene_->controls_[static_cast<std::size_t>(index_)]; }
 const std::string& ControlRef::text() const { return control().text; }
 bool ControlRef::visible() const { return control().visible; }
 const std::string& ControlRef::caption() const { return control().caption; }
@@ -132,8 +130,8 @@ const SceneEntry* Runtime::entry(std::string_view scene) const {
 }
 
 Scene* Runtime::find(std::string_view scene) const {
-  const auto it = std::find_if(scenes_.begin(), scenes_.end(),
-                               [&](const auto& s) { return s->name() == scene; });
+  const auto it =
+      std::find_if(scenes_.begin(), scenes_.end(), [&](const auto& s) { return s->name() == scene; });
   return it == scenes_.end() ? nullptr : it->get();
 }
 
@@ -163,8 +161,8 @@ Scene& Runtime::load(std::string_view scene) {
   }
   const Time now = clock_->now();
   for (auto& t : s.timers_) {
-    t.due = now + std::chrono::milliseconds(std::max(s.controls_[static_cast<std::size_t>(t.control)].interval,
-                                                     kShortestPeriodMs));
+    t.due = now + std::chrono::milliseconds(
+                      std::max(s.controls_[static_cast<std::size_t>(t.control)].interval, kShortestPeriodMs));
   }
   scenes_.push_back(std::move(made));
   if (frontend_ != nullptr) {
@@ -204,8 +202,8 @@ void Runtime::show(std::string_view scene) {
 }
 
 void Runtime::unloadInstance(Scene& scene) {
-  const auto it = std::find_if(scenes_.begin(), scenes_.end(),
-                               [&](const auto& p) { return p.get() == &scene; });
+  const auto it =
+      std::find_if(scenes_.begin(), scenes_.end(), [&](const auto& p) { return p.get() == &scene; });
   if (it == scenes_.end()) {
     return;
   }
@@ -284,9 +282,8 @@ void Runtime::dispatch(Scene& scene, int control, Event e) {
   if (ended_) {
     return;
   }
-  const auto it = std::find_if(scene.handlers_.begin(), scene.handlers_.end(), [&](const auto& b) {
-    return b.control == control && b.event == e;
-  });
+  const auto it = std::find_if(scene.handlers_.begin(), scene.handlers_.end(),
+                               [&](const auto& b) { return b.control == control && b.event == e; });
   if (it == scene.handlers_.end()) {
     return;
   }
