@@ -75,7 +75,7 @@ public:
   [[nodiscard]] int beeps() const { return beeps_; }
   [[nodiscard]] const std::vector<std::string>& boxes() const { return boxes_; }
   [[nodiscard]] bool boxIsOpen() const { return boxOpen_; }
-  [[nodiscard]] bool ended() const { return ended_; }
+  [[nodiscard]] bool hasEnded() const { return ended_; }
 
   [[nodiscard]] Scene* scene(std::string_view name) const { return runtime_->find(name); }
   [[nodiscard]] bool isShown(std::string_view name) const;
