@@ -184,9 +184,10 @@ std::string numberToText(double value) {
     out += digits;
     out.append(static_cast<std::size_t>(exponent + 1 - n), '0');
   } else {
-    out += digits.substr(0, static_cast<std::size_t>(exponent + 1));
+    const auto whole = static_cast<std::size_t>(exponent) + 1;
+    out += digits.substr(0, whole);
     out.push_back('.');
-    out += digits.substr(static_cast<std::size_t>(exponent + 1));
+    out += digits.substr(whole);
   }
   return out;
 }

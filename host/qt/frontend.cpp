@@ -22,12 +22,7 @@ QtFrontend::QtFrontend(std::vector<SceneEntry> catalog, QObject* parent)
   connect(&scheduler_, &QTimer::timeout, this, [this] { runtime_->serviceTimers(); });
 }
 
-QtFrontend::~QtFrontend() {
-  for (auto& [scene, window] : windows_) {
-    delete window;
-  }
-  windows_.clear();
-}
+QtFrontend::~QtFrontend() = default;
 
 SceneWindow* QtFrontend::windowOf(std::string_view scene) const {
   Scene* s = runtime_->find(scene);
@@ -35,13 +30,15 @@ SceneWindow* QtFrontend::windowOf(std::string_view scene) const {
     return nullptr;
   }
   const auto it = windows_.find(s);
-  return it == windows_.end() ? nullptr : it->second;
+  return it == windows_.end() ? nullptr : it->second.get();
 }
 
-void QtFrontend::created(Scene& scene) { windows_[&scene] = new SceneWindow(*runtime_, scene); }
+void QtFrontend::created(Scene& scene) {
+  windows_[&scene] = std::make_unique<SceneWindow>(*runtime_, scene);
+}
 
 void QtFrontend::shown(Scene& scene) {
-  SceneWindow* w = windows_.at(&scene);
+  SceneWindow* w = windows_.at(&scene).get();
   switch (scene.def().state) {
   case WindowState::Minimized:
     w->showMinimized();
@@ -65,12 +62,12 @@ void QtFrontend::destroyed(Scene& scene) {
   if (it == windows_.end()) {
     return;
   }
-  SceneWindow* w = it->second;
+  std::unique_ptr<SceneWindow> w = std::move(it->second);
   windows_.erase(it);
   w->detach();
   w->hide();
   // The window may be the one whose event is being handled right now.
-  w->deleteLater();
+  w.release()->deleteLater();
 }
 
 void QtFrontend::changed(Scene& scene, int control, Property what) {

@@ -8,6 +8,7 @@
 #include <map>
 #include <memory>
 
+#include "qt/widgets.h"
 #include "runtime/runtime.h"
 
 class QMessageBox;
@@ -52,7 +53,7 @@ private:
   DefaultRandom random_;
   std::unique_ptr<Runtime> runtime_;
   QTimer scheduler_;
-  std::map<const Scene*, SceneWindow*> windows_;
+  std::map<const Scene*, std::unique_ptr<SceneWindow>> windows_;
   bool quitOnEnd_ = true;
 };
 

@@ -308,11 +308,8 @@ void PictureWidget::paintEvent(QPaintEvent* /*event*/) {
     p.drawImage(inner.topLeft(), pic);
     p.setClipping(false);
   }
+  // No focus mark: a picture box shows its picture and nothing over it.
   paintLines(p, window_->scene(), control_, inner.topLeft());
-  if (hasFocus()) {
-    p.setPen(QPen(palette().color(QPalette::Highlight), 1, Qt::DotLine));
-    p.drawRect(inner.adjusted(0, 0, -1, -1));
-  }
 }
 
 void PictureWidget::mouseMoveEvent(QMouseEvent* event) {

@@ -1,0 +1,201 @@
+// The desktop front end against the model, on Qt's offscreen platform: window
+// sizes, the widget under every point, colours, fonts, pictures and the box.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QFontInfo>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTimer>
+
+#include "qt/fonts.h"
+#include "qt/frontend.h"
+#include "qt/widgets.h"
+#include "scenes/scenes.h"
+
+using namespace forms;
+using namespace forms::qt;
+
+namespace {
+
+class QtTest : public ::testing::Test {
+protected:
+  void SetUp() override {
+    fe = std::make_unique<QtFrontend>(scenes::catalog());
+    fe->setQuitOnEnd(false);
+    fe->onBox = [this](QMessageBox& box) {
+      boxes.push_back(box.text().toStdString());
+      titles.push_back(box.windowTitle().toStdString());
+      modality.push_back(box.windowModality());
+      QTimer::singleShot(0, &box, &QMessageBox::accept);
+    };
+  }
+  void TearDown() override {
+    fe.reset();
+    QCoreApplication::processEvents();
+  }
+  SceneWindow& show(std::string_view scene) {
+    fe->runtime().show(scene);
+    QCoreApplication::processEvents();
+    SceneWindow* w = fe->windowOf(scene);
+    EXPECT_NE(w, nullptr) << scene;
+    return *w;
+  }
+  std::unique_ptr<QtFrontend> fe;
+  std::vector<std::string> boxes;
+  std::vector<std::string> titles;
+  std::vector<Qt::WindowModality> modality;
+};
+
+std::string nameAt(const Scene& s, int i) {
+  return i < 0 ? std::string("(form)") : std::string(s.controls()[static_cast<std::size_t>(i)].name());
+}
+
+// For a grid of pixels, the control whose widget Qt finds there is the one the model names.
+void expectQtAgreesWithModel(SceneWindow& w) {
+  const Scene& s = w.scene();
+  int checked = 0;
+  for (int y = 0; y < w.height(); y += 3) {
+    for (int x = 0; x < w.width(); x += 3) {
+      const PointF centre{x * 15.0 + 7.5, y * 15.0 + 7.5};
+      const int model = hitTest(s.controls(), w.clientWidthTwips(), w.clientHeightTwips(), centre);
+      const int qt = w.controlAt(QPoint(x, y));
+      ASSERT_EQ(nameAt(s, qt), nameAt(s, model)) << s.name() << " at pixel " << x << "," << y;
+      ++checked;
+    }
+  }
+  EXPECT_GT(checked, 0);
+}
+
+} // namespace
+
+TEST_F(QtTest, EveryNormalSceneOpensAtItsDesignClientSizeInPixels) {
+  for (const SceneEntry& e : scenes::catalog()) {
+    const SceneDef& d = *e.def;
+    if (d.state != WindowState::Normal) {
+      continue;
+    }
+    SceneWindow& w = show(d.name);
+    EXPECT_EQ(w.width(), d.width / kTwipsPerPixel) << d.name;
+    EXPECT_EQ(w.height(), d.height / kTwipsPerPixel) << d.name;
+    EXPECT_EQ(w.windowTitle().toStdString(), std::string(d.caption)) << d.name;
+    fe->runtime().unload(d.name);
+    QCoreApplication::processEvents();
+  }
+  SceneWindow& title = show("Form1");
+  EXPECT_EQ(title.width(), 312);
+  EXPECT_EQ(title.height(), 213);
+  EXPECT_FALSE(title.windowIcon().isNull());
+}
+
+TEST_F(QtTest, TheWidgetUnderEveryPointIsTheControlTheModelNames) {
+  for (const SceneEntry& e : scenes::catalog()) {
+    SceneWindow& w = show(e.def->name);
+    expectQtAgreesWithModel(w);
+    // Everything made visible, so hidden walls and stores are held to the rule too.
+    Scene& s = w.scene();
+    for (std::size_t i = 0; i < s.controls().size(); ++i) {
+      if (s.controls()[i].kind() != Kind::Timer && s.controls()[i].kind() != Kind::Line) {
+        ControlRef(s, static_cast<int>(i)).setVisible(true);
+      }
+    }
+    QCoreApplication::processEvents();
+    expectQtAgreesWithModel(w);
+    fe->runtime().unload(e.def->name);
+    QCoreApplication::processEvents();
+  }
+}
+
+TEST_F(QtTest, TheTitleDrawsItsColoursAndFrame) {
+  SceneWindow& w = show("Form1");
+  const QImage img = w.grab().toImage();
+  // The frame's top edge runs 8 pixels down, from 8 to 296 across.
+  EXPECT_EQ(img.pixelColor(150, 8), QColor(Qt::black));
+  EXPECT_EQ(img.pixelColor(8, 100), QColor(Qt::black));
+  EXPECT_EQ(img.pixelColor(296, 100), QColor(Qt::black));
+  EXPECT_EQ(img.pixelColor(150, 200), QColor(Qt::black));
+  // Red title text somewhere in the title label, blue credits in theirs.
+  bool red = false;
+  for (int y = 24; y < 129 && !red; ++y) {
+    for (int x = 24; x < 281 && !red; ++x) {
+      const QColor c = img.pixelColor(x, y);
+      red = c.red() > 200 && c.green() < 60 && c.blue() < 60;
+    }
+  }
+  EXPECT_TRUE(red);
+  bool blue = false;
+  for (int y = 168; y < 193 && !blue; ++y) {
+    for (int x = 144; x < 289 && !blue; ++x) {
+      const QColor c = img.pixelColor(x, y);
+      blue = c.blue() > 200 && c.red() < 60 && c.green() < 60;
+    }
+  }
+  EXPECT_TRUE(blue);
+}
+
+TEST_F(QtTest, PicturesAreDrawnUnscaledFromTheTopLeftAndClipped) {
+  SceneWindow& w = show("Form2");
+  QWidget* box = w.widgetFor(w.scene().def().indexOf("Picture1"));
+  ASSERT_NE(box, nullptr);
+  const QImage shown = box->grab().toImage();
+  const QImage asset = pictureFor("Form2.Picture1");
+  ASSERT_FALSE(asset.isNull());
+  EXPECT_EQ(asset.size(), QSize(394, 216));
+  // Inside the two-pixel border the box shows the picture pixel for pixel, cut at its edges.
+  EXPECT_EQ(box->size(), QSize(393, 217));
+  for (int y = 0; y < 213; y += 7) {
+    for (int x = 0; x < 389; x += 7) {
+      ASSERT_EQ(shown.pixelColor(x + 2, y + 2), asset.pixelColor(x, y)) << x << "," << y;
+    }
+  }
+}
+
+TEST_F(QtTest, NamedFacesAreReplacedByJapaneseFaces) {
+  SceneWindow& w = show("Form1");
+  QWidget* title = w.widgetFor(w.scene().def().indexOf("Label1"));
+  QWidget* credits = w.widgetFor(w.scene().def().indexOf("Label2"));
+  const QFontInfo titleFont(title->font());
+  const QFontInfo creditsFont(credits->font());
+  EXPECT_EQ(titleFont.pixelSize(), 48);
+  EXPECT_TRUE(titleFont.bold());
+  EXPECT_EQ(creditsFont.pixelSize(), 12);
+  const QFontMetrics fm(title->font());
+  for (char32_t c : std::u32string(U"ボトロンゲーム2001")) {
+    EXPECT_TRUE(fm.inFontUcs4(static_cast<uint>(c))) << static_cast<unsigned>(c);
+  }
+  EXPECT_EQ(substitutesFor("HG創英角ﾎﾟｯﾌﾟ体").front(), QStringLiteral("RocknRoll One"));
+  EXPECT_EQ(substitutesFor("ＭＳ Ｐゴシック").front(), QStringLiteral("IPAPGothic"));
+}
+
+TEST_F(QtTest, TheMessageBoxCarriesTheGameTitleAndIsApplicationModal) {
+  fe->runtime().show("Form2");
+  fe->runtime().messageBox("ない！");
+  ASSERT_EQ(boxes.size(), 1U);
+  EXPECT_EQ(boxes[0], "ない！");
+  EXPECT_EQ(titles[0], "ボトロンゲーム2001");
+  EXPECT_EQ(modality[0], Qt::ApplicationModal);
+}
+
+TEST_F(QtTest, ClickingTheShopButtonOpensTheMazeAndItsCompanion) {
+  SceneWindow& w = show("Form2");
+  auto* enter = qobject_cast<QPushButton*>(w.widgetFor(w.scene().def().indexOf("Command1")));
+  ASSERT_NE(enter, nullptr);
+  EXPECT_EQ(enter->text(), QStringLiteral("進入！！"));
+  enter->click();
+  QCoreApplication::processEvents();
+  EXPECT_EQ(fe->windowOf("Form2"), nullptr);
+  ASSERT_NE(fe->windowOf("Form3"), nullptr);
+  ASSERT_NE(fe->windowOf("Form4"), nullptr);
+  EXPECT_TRUE(fe->windowOf("Form4")->isMinimized());
+}
+
+int main(int argc, char** argv) {
+  qputenv("QT_QPA_PLATFORM", "offscreen");
+  QApplication app(argc, argv);
+  QApplication::setQuitOnLastWindowClosed(false);
+  installFontSubstitutions();
+  QApplication::setFont(fontFor(std::nullopt));
+  ::testing::InitGoogleTest(&argc, argv);
+  return RUN_ALL_TESTS();
+}
