@@ -1,0 +1,237 @@
+// The wire maze played by a scripted pointer: the free way to the goal, every wall
+// that finds the player, the attempt counter in Form4 and the way out after the third
+// finding.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "headless/headless.h"
+#include "scenes/scenes.h"
+
+using namespace forms;
+
+namespace {
+
+const std::string kFound = "box 見つかりました";
+
+// The way from the start chamber, where "開始" stood, through the down corridor,
+// the cross corridor and the final channel onto the goal label, along the middle
+// of each passage.
+const std::vector<PointF> kFreeWay = {
+    {1027.5, 1087.5}, // the middle of the start button
+    {1687.5, 1087.5}, // across the chamber to the top of the down corridor
+    {1687.5, 3127.5}, // down into the cross corridor
+    {5347.5, 3127.5}, // along it to the top of the final channel
+    {5347.5, 6500},   // down the channel onto the goal
+};
+
+class Maze : public ::testing::Test {
+protected:
+  Maze() : h(scenes::catalog()) {
+    h.start();
+    h.advance(3000); // the title hands over to the shop
+    EXPECT_TRUE(h.click("Form2", "Command1"));
+    h.clearLog();
+  }
+
+  void pressStart() { ASSERT_TRUE(h.click("Form3", "Command1")); }
+
+  // Moves the pointer along a polyline in steps of half a pixel, as a hand does;
+  // stops once Form3 no longer takes the moves.
+  bool walk(const std::vector<PointF>& way) {
+    for (std::size_t i = 1; i < way.size(); ++i) {
+      const PointF a = way[i - 1];
+      const PointF b = way[i];
+      const int steps = static_cast<int>(std::ceil(std::hypot(b.x - a.x, b.y - a.y) / 7.5));
+      for (int s = 0; s <= steps; ++s) {
+        const double t = static_cast<double>(s) / steps;
+        if (!h.moveTo("Form3", {a.x + (b.x - a.x) * t, a.y + (b.y - a.y) * t})) {
+          return false;
+        }
+      }
+    }
+    return true;
+  }
+
+  [[nodiscard]] std::string tries() const { return h.text("Form4", "Text1"); }
+
+  // The control the pointer is over in the maze, or "" for the window itself.
+  [[nodiscard]] std::string under(PointF p) const {
+    const Scene* s = h.scene("Form3");
+    const int i = hitTest(s->controls(), s->def().width, s->def().height, p);
+    return i < 0 ? std::string{} : std::string(s->controls()[static_cast<std::size_t>(i)].name());
+  }
+
+  void expectWaiting() const {
+    const Scene* s = h.scene("Form3");
+    ASSERT_NE(s, nullptr);
+    EXPECT_TRUE(h.isShown("Form3"));
+    for (const Control& c : s->controls()) {
+      const bool wantVisible = c.name() == "Command1" || c.name() == "Label1" || c.name() == "Picture9";
+      EXPECT_EQ(c.visible, wantVisible) << c.name();
+    }
+  }
+
+  Headless h;
+};
+
+TEST_F(Maze, ShopOpensTheMazeAndAMinimizedCompanion) {
+  expectWaiting();
+  EXPECT_TRUE(h.isShown("Form4"));
+  EXPECT_EQ(h.scene("Form4")->def().state, WindowState::Minimized);
+  EXPECT_EQ(tries(), "0");
+}
+
+TEST_F(Maze, NothingReactsBeforeStart) {
+  const std::uint64_t serial = h.scene("Form3")->serial();
+  for (double y = 7.5; y < 6705; y += 45) {
+    for (double x = 7.5; x < 5955; x += 45) {
+      h.moveTo("Form3", {x, y});
+    }
+  }
+  EXPECT_TRUE(h.log().empty());
+  EXPECT_EQ(h.scene("Form3")->serial(), serial);
+  EXPECT_EQ(tries(), "0");
+  // Picture9 is not hidden itself, but its container is.
+  EXPECT_FALSE(isShown(h.scene("Form3")->controls(), h.scene("Form3")->def().indexOf("Picture9")));
+}
+
+TEST_F(Maze, StartShowsTheWallsAndCounts) {
+  pressStart();
+  const Scene* s = h.scene("Form3");
+  for (std::size_t i = 0; i < s->controls().size(); ++i) {
+    EXPECT_EQ(isShown(s->controls(), static_cast<int>(i)), s->controls()[i].name() != "Command1")
+        << s->controls()[i].name();
+  }
+  EXPECT_EQ(tries(), "1");
+  EXPECT_TRUE(h.log().empty());
+}
+
+TEST_F(Maze, CleanRunReachesTheGoal) {
+  pressStart();
+  h.clearLog();
+  EXPECT_FALSE(walk(kFreeWay)) << "the goal was never reached";
+  EXPECT_EQ(h.log(), (std::vector<std::string>{
+                         "unload Form3",
+                         "unload Form4",
+                         "box ゲン：よくやった！つぎは、ペットボトルを探しにいくぞ！",
+                         "box みんな：おうーーーーーーーーー",
+                         "load Form5",
+                         "show Form5",
+                     }));
+  EXPECT_EQ(h.shownScenes(), std::vector<std::string>{"Form5"});
+}
+
+TEST_F(Maze, NoStoryWindowStandsWhileTheGoalBoxesAreOpen) {
+  pressStart();
+  std::vector<std::vector<std::string>> seen;
+  h.onBox = [&](const std::string&) { seen.push_back(h.shownScenes()); };
+  walk(kFreeWay);
+  ASSERT_EQ(seen.size(), 2U);
+  EXPECT_TRUE(seen[0].empty());
+  EXPECT_TRUE(seen[1].empty());
+}
+
+struct Touch {
+  const char* what;
+  PointF at;
+  const char* control;
+};
+
+const Touch kTouches[] = {
+    {"left side of the chamber", {187.5, 1300}, "Picture1"},
+    {"roof of the chamber", {900, 500}, "Picture2"},
+    {"roof, over the instruction's lowest strip", {900, 367.5}, "Picture2"},
+    {"right side of the chamber", {1987.5, 1500}, "Picture3"},
+    {"chamber floor", {800, 2100}, "Picture4"},
+    {"left side of the down corridor", {1387.5, 2600}, "Picture5"},
+    {"lower side of the cross corridor", {3000, 3427.5}, "Picture6"},
+    {"upper side of the cross corridor", {3000, 2827.5}, "Picture7"},
+    {"where Picture9 would be without the border", {5287.5, 2707.5}, "Picture7"},
+    {"left side of the final channel", {5107.5, 4500}, "Picture8"},
+    // 1800 + 30 + 3480 = 5310 to 5325, 2640 + 30 = 2670 to 2805.
+    {"Picture9 inside Picture7's border", {5317.5, 2737.5}, "Picture9"},
+    {"right side of the final channel", {5587.5, 4500}, "Picture10"},
+    {"Picture8's strip over the goal", {5107.5, 6367.5}, "Picture8"},
+    {"Picture10's strip over the goal", {5587.5, 6367.5}, "Picture10"},
+};
+
+void PrintTo(const Touch& t, std::ostream* os) { *os << t.what; }
+
+class MazeTouch : public Maze, public ::testing::WithParamInterface<Touch> {};
+
+TEST_P(MazeTouch, FindsThePlayerAndRebuildsTheMaze) {
+  const Touch& t = GetParam();
+  SCOPED_TRACE(t.what);
+  pressStart();
+  ASSERT_EQ(under(t.at), t.control);
+  h.clearLog();
+  EXPECT_TRUE(h.moveTo("Form3", t.at));
+  EXPECT_EQ(h.log(), (std::vector<std::string>{kFound, "unload Form3", "load Form3", "show Form3"}));
+  expectWaiting();
+  EXPECT_EQ(tries(), "1") << "being found does not count";
+  // The fresh maze is as quiet as the first one was.
+  h.clearLog();
+  EXPECT_TRUE(h.moveTo("Form3", t.at));
+  EXPECT_TRUE(h.log().empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Walls, MazeTouch, ::testing::ValuesIn(kTouches),
+                         [](const ::testing::TestParamInfo<Touch>& p) {
+                           return std::string(p.param.control) + "_" + std::to_string(p.index);
+                         });
+
+TEST_F(Maze, TheFreeWayFindsNobody) {
+  pressStart();
+  const std::uint64_t serial = h.scene("Form3")->serial();
+  h.clearLog();
+  // The edges of every passage, on the free side (a wall's right and bottom edges are not its own).
+  const PointF edges[] = {
+      {375, 735},   {1799, 735},  {375, 1919},  {1799, 1919}, // chamber corners
+      {1575, 2500}, {1799, 2500},                             // down corridor
+      {1575, 3015}, {5399, 3015}, {1575, 3239}, {5399, 3239}, // cross corridor
+      {5295, 3240}, {5399, 3240}, {5295, 6359}, {5399, 6359}, // final channel
+      {1000, 200},  {5900, 6000}, {100, 6600},                // instruction and open ground
+  };
+  for (const PointF& p : edges) {
+    const std::string over = under(p);
+    EXPECT_TRUE(h.moveTo("Form3", p));
+    EXPECT_TRUE(h.log().empty()) << p.x << ", " << p.y << " is over " << over;
+    h.clearLog();
+  }
+  EXPECT_EQ(h.scene("Form3")->serial(), serial);
+}
+
+TEST_F(Maze, FourthStartLeadsToThePoliceAndKeepsTheCompanion) {
+  for (int attempt = 1; attempt <= 3; ++attempt) {
+    pressStart();
+    EXPECT_EQ(tries(), std::to_string(attempt));
+    h.moveTo("Form3", {900, 500});
+    expectWaiting();
+  }
+  h.clearLog();
+  pressStart();
+  EXPECT_EQ(h.log(), (std::vector<std::string>{"unload Form3", "load Form6", "show Form6"}));
+  EXPECT_EQ(h.scene("Form3"), nullptr);
+  EXPECT_TRUE(h.isShown("Form4"));
+  EXPECT_EQ(tries(), "4");
+  EXPECT_TRUE(h.isShown("Form6"));
+}
+
+TEST_F(Maze, GoalInTheThirdAttemptStillSucceeds) {
+  for (int attempt = 1; attempt <= 2; ++attempt) {
+    pressStart();
+    h.moveTo("Form3", {3000, 3427.5});
+  }
+  pressStart();
+  EXPECT_EQ(tries(), "3");
+  walk(kFreeWay);
+  EXPECT_EQ(h.scene("Form4"), nullptr);
+  EXPECT_TRUE(h.isShown("Form5"));
+  EXPECT_EQ(h.scene("Form6"), nullptr);
+}
+
+} // namespace
