@@ -2,7 +2,6 @@
 // "OK" hands on to the throw.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <string>
 #include <vector>
 
