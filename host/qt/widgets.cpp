@@ -82,7 +82,8 @@ void paintLines(QPainter& p, const Scene& scene, int container, QPoint origin) {
 SceneWindow::SceneWindow(Runtime& runtime, Scene& scene) : runtime_(&runtime), scene_(&scene) {
   setAttribute(Qt::WA_DeleteOnClose, false);
   setMouseTracking(true);
-  setWindowTitle(qs(scene.def().caption));
+  // Qt falls back to the program's name for an empty title; a lone blank keeps the bar empty.
+  setWindowTitle(scene.def().caption.empty() ? QStringLiteral(" ") : qs(scene.def().caption));
   setObjectName(qs(scene.name()));
   if (!scene.def().icon.empty()) {
     setWindowIcon(QIcon(QPixmap::fromImage(pictureFor(scene.def().icon))));
