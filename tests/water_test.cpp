@@ -12,7 +12,9 @@ namespace {
 const std::string kLittle = "box 少ないです";
 const std::string kMuch = "box 多いです";
 const std::string kJust = "box ちょうどいいぞ！ok";
-const std::vector<std::string> kHit = {kJust, "unload Form10", "load Form11", "show Form11"};
+// The thrower choice asks its question while it loads, before its window is seen.
+const std::vector<std::string> kHit = {kJust, "unload Form10", "load Form11",
+                                       "box 次は、ペットボトルを投げる人を選んでください。", "show Form11"};
 
 // k tenths of a second as the display writes them: "0.9", "1", "10.1".
 std::string tenths(int k) {
@@ -25,7 +27,12 @@ struct Stopwatch {
 
   Stopwatch() {
     h.runtime().show("Form10");
-    h.onBox = [this](const std::string&) { bottleAtBox.push_back(bottle()); };
+    h.onBox = [this](const std::string&) {
+      // Only the water level's own boxes show a bottle; the next scene's load box comes after it.
+      if (h.scene("Form10") != nullptr) {
+        bottleAtBox.push_back(bottle());
+      }
+    };
   }
   Scene& scene() { return *h.scene("Form10"); }
   std::string display() { return h.text("Form10", "Text1"); }

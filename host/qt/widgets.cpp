@@ -6,6 +6,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QStyle>
+#include <QTextLayout>
 #include <cmath>
 
 #include "qt/fonts.h"
@@ -344,10 +345,30 @@ void LabelWidget::paintEvent(QPaintEvent* /*event*/) {
   QPainter p(this);
   const Control& c = controlOf(window_->scene(), control_);
   p.fillRect(rect(), backOf(c, palette()));
-  p.setPen(c.def->foreColor ? colourOf(*c.def->foreColor, palette()) : palette().color(QPalette::WindowText));
+  p.setPen(c.def->foreColor ? colourOf(*c.def->foreColor, palette())
+                            : palette().color(QPalette::WindowText));
   p.setFont(font());
   // Left-aligned from the top, broken into lines to fit; what falls below is cut off.
-  p.drawText(rect(), Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap, qs(c.caption));
+  // Lines are spaced by the type size rather than by the stand-in face's own leading,
+  // so a tall pop face keeps as many lines in a label as the face it replaces.
+  const QFontMetricsF fm(font());
+  const qreal size = font().pixelSize() > 0 ? font().pixelSize() : fm.height();
+  const qreal lineHeight = std::min(fm.lineSpacing(), std::ceil(size * 1.15));
+  const qreal ascent = std::min(fm.ascent(), std::ceil(size * 0.95));
+  QTextLayout layout(qs(c.caption), font());
+  QTextOption option(Qt::AlignLeft);
+  option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+  layout.setTextOption(option);
+  layout.beginLayout();
+  qreal y = 0;
+  for (QTextLine l = layout.createLine(); l.isValid(); l = layout.createLine()) {
+    l.setLineWidth(width());
+    l.setPosition(QPointF(0, y + ascent - l.ascent()));
+    y += lineHeight;
+  }
+  layout.endLayout();
+  p.setClipRect(rect());
+  layout.draw(&p, QPointF(0, 0));
 }
 
 void LabelWidget::mouseMoveEvent(QMouseEvent* event) {
