@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "headless/headless.h"
+#include "player.h"
 #include "scenes/scenes.h"
 
 using namespace forms;
@@ -17,16 +18,7 @@ namespace {
 
 const std::string kFound = "box 見つかりました";
 
-// The way from the start chamber, where "開始" stood, through the down corridor,
-// the cross corridor and the final channel onto the goal label, along the middle
-// of each passage.
-const std::vector<PointF> kFreeWay = {
-    {1027.5, 1087.5}, // the middle of the start button
-    {1687.5, 1087.5}, // across the chamber to the top of the down corridor
-    {1687.5, 3127.5}, // down into the cross corridor
-    {5347.5, 3127.5}, // along it to the top of the final channel
-    {5347.5, 6500},   // down the channel onto the goal
-};
+using player::kFreeWay;
 
 class Maze : public ::testing::Test {
 protected:
@@ -39,22 +31,7 @@ protected:
 
   void pressStart() { ASSERT_TRUE(h.click("Form3", "Command1")); }
 
-  // Moves the pointer along a polyline in steps of half a pixel, as a hand does;
-  // stops once Form3 no longer takes the moves.
-  bool walk(const std::vector<PointF>& way) {
-    for (std::size_t i = 1; i < way.size(); ++i) {
-      const PointF a = way[i - 1];
-      const PointF b = way[i];
-      const int steps = static_cast<int>(std::ceil(std::hypot(b.x - a.x, b.y - a.y) / 7.5));
-      for (int s = 0; s <= steps; ++s) {
-        const double t = static_cast<double>(s) / steps;
-        if (!h.moveTo("Form3", {a.x + (b.x - a.x) * t, a.y + (b.y - a.y) * t})) {
-          return false;
-        }
-      }
-    }
-    return true;
-  }
+  bool walk(const std::vector<PointF>& way) { return player::walk(h, "Form3", way); }
 
   [[nodiscard]] std::string tries() const { return h.text("Form4", "Text1"); }
 
