@@ -21,6 +21,7 @@ from __future__ import annotations
 import argparse
 import os
 import shutil
+import signal
 import sys
 import time
 import traceback
@@ -28,7 +29,8 @@ from pathlib import Path
 
 from PIL import Image
 
-from xsession import BOX_TITLE, Failure, Session, Window, px, tools_missing
+sys.dont_write_bytecode = True  # keep the source tree clean of __pycache__
+from xsession import Failure, Session, Window, px, tools_missing
 
 ASSETS = Path(__file__).resolve().parents[2] / "assets"
 BORDER = 2  # pixels of a picture box's sunken border
@@ -352,8 +354,11 @@ class Player:
         # rely on it but reads it.)
         t0 = time.monotonic()
         s.click()
+        fl, _, ft, _ = f12.frame
+        fx0, fy0, fx1, fy1 = f12.frame_box()
         while True:
-            c = s.grab(f12)
+            framed = s.grab(Window(0, "", fx0, fy0, fx1 - fx0, fy1 - fy0, True))
+            c = framed.crop((fl, ft, fl + f12.w, ft + f12.h))
             dl, dr = dark_pixels(c, left), dark_pixels(c, right)
             if dl > 0 and dr > 0:
                 break
@@ -367,7 +372,7 @@ class Player:
         if hit and took > 0.45:
             raise Failure(f"the press took {took:.3f} s, too close to the 0.5 s limit")
         s.shot_no += 1
-        c.save(s.outdir / f"{s.shot_no:02d}-bomb-draw.png")
+        framed.save(s.outdir / f"{s.shot_no:02d}-bomb-draw.png")
 
     def outcome(self) -> Window:
         s = self.s
@@ -544,6 +549,13 @@ def main() -> int:
     outdir.mkdir(parents=True)
 
     s = Session(str(Path(args.game).resolve()), outdir, displays(args.displays))
+    # CTest's time-out and Ctrl+C end the play the same way as a failure: the X
+    # server, openbox and the game go with it.
+    def ended_from_outside(signum, _frame):
+        raise Failure(f"stopped by signal {signum}")
+
+    signal.signal(signal.SIGTERM, ended_from_outside)
+    signal.signal(signal.SIGINT, ended_from_outside)
     ok = False
     try:
         s.start_x()

@@ -16,6 +16,7 @@ import select
 import shutil
 import signal
 import subprocess
+import tempfile
 import time
 from dataclasses import dataclass, field
 from pathlib import Path
@@ -115,6 +116,7 @@ class Session:
         self.log_files: list = []
         self.t0 = time.monotonic()
         self.xlib: XScreen | None = None
+        self.tmp = ""
 
     # ---- lifecycle ----------------------------------------------------------
 
@@ -127,19 +129,20 @@ class Session:
         return f
 
     def start_x(self) -> None:
-        runtime = self.outdir / "runtime"
-        runtime.mkdir(mode=0o700, exist_ok=True)
-        xdg = self.outdir / "xdg-config"
-        xdg.mkdir(exist_ok=True)
+        self.tmp = tempfile.mkdtemp(prefix="botoron-e2e-")
+        runtime = Path(self.tmp) / "runtime"
+        runtime.mkdir(mode=0o700)
+        xdg = Path(self.tmp) / "xdg-config"  # so no openbox or Qt settings of this machine's user apply
+        xdg.mkdir()
         for n in self.displays:
-            if Path(f"/tmp/.X{n}-lock").exists() or Path(f"/tmp/.X11-unix/X{n}").exists():
+            if _display_taken(n):
                 continue
             rfd, wfd = os.pipe()
             log = self._logfile(f"xvfb-{n}.log")
             proc = subprocess.Popen(
                 ["Xvfb", f":{n}", "-screen", "0", f"{SCREEN[0]}x{SCREEN[1]}x24", "-nolisten", "tcp",
                  "-noreset", "-displayfd", str(wfd)],
-                stdout=log, stderr=subprocess.STDOUT, pass_fds=(wfd,), start_new_session=True)
+                stdout=log, stderr=subprocess.STDOUT, pass_fds=(wfd,), preexec_fn=_child_setup)
             os.close(wfd)
             got = b""
             deadline = time.monotonic() + 15
@@ -167,14 +170,14 @@ class Session:
         self.log(f"Xvfb on {self.display}")
         self.xlib = XScreen.open(self.display)
         self.wm = subprocess.Popen(["openbox", "--sm-disable"], env=self.env, stdout=self._logfile("openbox.log"),
-                                   stderr=subprocess.STDOUT, start_new_session=True)
+                                   stderr=subprocess.STDOUT, preexec_fn=_child_setup)
         self.wait(lambda: "window id" in self.xprop_root("_NET_SUPPORTING_WM_CHECK"), 15, "openbox to manage the screen")
         self.log("openbox is running")
 
     def start_game(self) -> None:
         self.proc = subprocess.Popen([self.game], env=self.env, stdin=subprocess.DEVNULL,
                                      stdout=self._logfile("game.stdout"), stderr=self._logfile("game.stderr"),
-                                     start_new_session=True)
+                                     preexec_fn=_child_setup)
         self.log(f"started {self.game} (pid {self.proc.pid})")
 
     def stop(self) -> None:
@@ -186,6 +189,8 @@ class Session:
                 _stop(p)
         for f in self.log_files:
             f.close()
+        if self.tmp:
+            shutil.rmtree(self.tmp, ignore_errors=True)
 
     def wait_exit(self, timeout: float = 10) -> int:
         assert self.proc is not None
@@ -500,6 +505,30 @@ class XScreen:
 
     def close(self) -> None:
         self.lib.XCloseDisplay(self.display)
+
+
+def _display_taken(n: int) -> bool:
+    """Whether a live X server holds display n (a lock left by a dead one does not count:
+    Xvfb itself clears such a stale lock)."""
+    try:
+        pid = int(Path(f"/tmp/.X{n}-lock").read_text().strip())
+    except (OSError, ValueError):
+        return Path(f"/tmp/.X{n}-lock").exists()
+    try:
+        os.kill(pid, 0)
+    except ProcessLookupError:
+        return False
+    except PermissionError:
+        return True
+    return True
+
+
+def _child_setup() -> None:
+    """In each child: a process group of its own (so it and its children can be ended
+    together), and an end of its own when the driver dies, whatever kills it."""
+    os.setsid()
+    libc = ctypes.CDLL(ctypes.util.find_library("c"), use_errno=True)
+    libc.prctl(1, signal.SIGKILL)  # PR_SET_PDEATHSIG
 
 
 def _stop(p: subprocess.Popen) -> None:
