@@ -79,7 +79,7 @@ FORM8_PICTURE = (0, 0, 5175, 4575)
 FORM9_TEXT = (600, 120, 7695, 375)
 FORM9_OK = (120, 360, 375, 255)
 
-# The free way of the maze (Part 2.3), as pixel points of Form3's client area
+# The free way of the maze, as pixel points of Form3's client area
 # on the middle line of each corridor: from the start button right to the down
 # corridor (x 1575-1800 tw = px 105-119), down to the cross corridor (y
 # 3015-3240 tw = px 201-215), right to the final channel (x 5295-5400 tw = px
@@ -544,8 +544,8 @@ PLAYS = {"title": play_title, "close": play_close, "maze": play_maze, "wall": pl
          "story": play_story, "caught": play_caught, "cafe": play_cafe}
 
 
-def displays(spec: str) -> range:
-    first, _, last = spec.partition("-")
+def displays(span: str) -> range:
+    first, _, last = span.partition("-")
     return range(int(first), int(last or first) + 1)
 
 
