@@ -33,9 +33,7 @@ SceneWindow* QtFrontend::windowOf(std::string_view scene) const {
   return it == windows_.end() ? nullptr : it->second.get();
 }
 
-void QtFrontend::created(Scene& scene) {
-  windows_[&scene] = std::make_unique<SceneWindow>(*runtime_, scene);
-}
+void QtFrontend::created(Scene& scene) { windows_[&scene] = std::make_unique<SceneWindow>(*runtime_, scene); }
 
 void QtFrontend::shown(Scene& scene) {
   SceneWindow* w = windows_.at(&scene).get();
