@@ -4,7 +4,6 @@
 #include <QMessageBox>
 #include <cmath>
 
-#include "qt/beep.h"
 #include "qt/widgets.h"
 
 namespace forms::qt {
@@ -89,7 +88,7 @@ void QtFrontend::messageBox(std::string_view title, std::string_view prompt) {
   box.exec();
 }
 
-void QtFrontend::beep() { forms::qt::beep(); }
+void QtFrontend::beep() { beeper_.beep(); }
 
 void QtFrontend::timersChanged() {
   const auto due = runtime_->nextDue();
