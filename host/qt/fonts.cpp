@@ -1,5 +1,6 @@
 #include "qt/fonts.h"
 
+#include <QFontDatabase>
 #include <cmath>
 
 namespace forms::qt {
@@ -24,10 +25,29 @@ QStringList substitutesFor(std::string_view face) {
           QStringLiteral("IPAGothic")};
 }
 
+QStringList installedSubstitutesFor(std::string_view face) {
+  const QStringList installed = QFontDatabase::families();
+  QStringList found;
+  for (const QString& family : substitutesFor(face)) {
+    if (installed.contains(family, Qt::CaseInsensitive)) {
+      found.append(family);
+    }
+  }
+  if (found.isEmpty()) {
+    const QStringList japanese = QFontDatabase::families(QFontDatabase::Japanese);
+    if (!japanese.isEmpty()) {
+      found.append(japanese.front());
+    }
+  }
+  return found;
+}
+
 QFont fontFor(const std::optional<Font>& font) {
   const Font f = font.value_or(Font{.face = kPGothic, .points = 9, .weight = 400});
   QFont q;
-  q.setFamilies(substitutesFor(f.face));
+  if (const QStringList families = installedSubstitutesFor(f.face); !families.isEmpty()) {
+    q.setFamilies(families);
+  }
   // Points at 96 pixels per inch, the same ratio that makes 15 twips a pixel.
   q.setPixelSize(static_cast<int>(std::lround(f.points * 96.0 / 72.0)));
   q.setWeight(f.weight >= 700 ? QFont::Bold : QFont::Normal);
@@ -38,8 +58,8 @@ QFont fontFor(const std::optional<Font>& font) {
 }
 
 void installFontSubstitutions() {
-  QFont::insertSubstitutions(qs(kPGothic), substitutesFor(kPGothic));
-  QFont::insertSubstitutions(qs(kPop), substitutesFor(kPop));
+  QFont::insertSubstitutions(qs(kPGothic), installedSubstitutesFor(kPGothic));
+  QFont::insertSubstitutions(qs(kPop), installedSubstitutesFor(kPop));
 }
 
 } // namespace forms::qt
