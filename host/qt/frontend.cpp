@@ -36,18 +36,17 @@ void QtFrontend::created(Scene& scene) { windows_[&scene] = std::make_unique<Sce
 
 void QtFrontend::shown(Scene& scene) {
   SceneWindow* w = windows_.at(&scene).get();
-  switch (scene.def().state) {
-  case WindowState::Minimized:
+  // The design's window state is how a window first opens; a later show only makes
+  // it visible and brings it to the front, as the player left it.
+  const bool first = !w->isVisible();
+  if (first && scene.def().state == WindowState::Minimized) {
     w->showMinimized();
-    break;
-  case WindowState::Maximized:
+  } else if (first && scene.def().state == WindowState::Maximized) {
     w->showMaximized();
-    break;
-  case WindowState::Normal:
+  } else {
     w->show();
-    break;
   }
-  if (scene.def().state != WindowState::Minimized) {
+  if (!w->isMinimized()) {
     w->raise();
     w->activateWindow();
   }
@@ -80,6 +79,8 @@ void QtFrontend::messageBox(std::string_view title, std::string_view prompt) {
   box.setText(qs(prompt));
   box.setIcon(QMessageBox::NoIcon);
   box.setStandardButtons(QMessageBox::Ok);
+  // Enter and Escape both close it, as OK does.
+  box.setDefaultButton(QMessageBox::Ok);
   box.setEscapeButton(QMessageBox::Ok);
   box.setWindowModality(Qt::ApplicationModal);
   if (onBox) {
