@@ -1,6 +1,8 @@
 #include "qt/fonts.h"
 
 #include <QFontDatabase>
+#include <QRawFont>
+#include <algorithm>
 #include <cmath>
 
 namespace forms::qt {
@@ -11,6 +13,15 @@ constexpr std::string_view kPGothic = "ＭＳ Ｐゴシック";
 constexpr std::string_view kPop = "HG創英角ﾎﾟｯﾌﾟ体";
 
 QString qs(std::string_view s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
+
+// A real face of its own (not a generic name such as "Sans Serif") with kana and kanji.
+bool writesJapanese(const QString& family) {
+  QFont f(family);
+  f.setStyleStrategy(QFont::NoFontMerging);
+  const QRawFont raw = QRawFont::fromFont(f);
+  return raw.isValid() && raw.familyName().compare(family, Qt::CaseInsensitive) == 0 &&
+         raw.supportsCharacter(U'あ') && raw.supportsCharacter(U'ア') && raw.supportsCharacter(U'日');
+}
 
 } // namespace
 
@@ -34,9 +45,14 @@ QStringList installedSubstitutesFor(std::string_view face) {
     }
   }
   if (found.isEmpty()) {
-    const QStringList japanese = QFontDatabase::families(QFontDatabase::Japanese);
-    if (!japanese.isEmpty()) {
-      found.append(japanese.front());
+    // Fontconfig marks a face as Japanese only when it covers a long list of kanji,
+    // which some good Japanese faces miss; so every installed face is asked too.
+    for (const QStringList& candidates : {QFontDatabase::families(QFontDatabase::Japanese), installed}) {
+      const auto it = std::find_if(candidates.begin(), candidates.end(), writesJapanese);
+      if (it != candidates.end()) {
+        found.append(*it);
+        break;
+      }
     }
   }
   return found;
