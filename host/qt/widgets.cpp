@@ -6,6 +6,8 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QStyle>
+#include <QTextLayout>
+#include <algorithm>
 #include <cmath>
 
 #include "qt/fonts.h"
@@ -74,6 +76,34 @@ void paintLines(QPainter& p, const Scene& scene, int container, QPoint origin) {
     const auto& d = *c.def;
     p.drawLine(origin + QPoint(px(d.x1), px(d.y1)), origin + QPoint(px(d.x2), px(d.y2)));
   }
+  p.restore();
+}
+
+void drawCaption(QPainter& p, const QRect& r, QString text) {
+  const QFont& font = p.font();
+  const QFontMetricsF fm(font);
+  const qreal em = font.pixelSize() > 0 ? font.pixelSize() : fm.height();
+  // Deep enough that the tallest kana, voiced marks and all, stay inside the line.
+  const qreal baseline = std::min(fm.ascent(), std::round(em * 0.9));
+  text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+  text.replace(QLatin1Char('\n'), QChar::LineSeparator);
+  QTextLayout layout(text, font);
+  QTextOption option(Qt::AlignLeft | Qt::AlignTop);
+  option.setWrapMode(QTextOption::WordWrap);
+  layout.setTextOption(option);
+  layout.beginLayout();
+  for (int i = 0; i * em < r.height(); ++i) {
+    QTextLine line = layout.createLine();
+    if (!line.isValid()) {
+      break;
+    }
+    line.setLineWidth(r.width());
+    line.setPosition(QPointF(0, i * em + baseline - line.ascent()));
+  }
+  layout.endLayout();
+  p.save();
+  p.setClipRect(r);
+  layout.draw(&p, r.topLeft());
   p.restore();
 }
 
@@ -345,8 +375,7 @@ void LabelWidget::paintEvent(QPaintEvent* /*event*/) {
   p.fillRect(rect(), backOf(c, palette()));
   p.setPen(c.def->foreColor ? colourOf(*c.def->foreColor, palette()) : palette().color(QPalette::WindowText));
   p.setFont(font());
-  // Left-aligned from the top, broken into lines to fit; what falls below is cut off.
-  p.drawText(rect(), Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap, qs(c.caption));
+  drawCaption(p, rect(), qs(c.caption));
 }
 
 void LabelWidget::mouseMoveEvent(QMouseEvent* event) {

@@ -57,6 +57,12 @@ private:
   bool detached_ = false;         // the scene is gone; the window only waits to be deleted
 };
 
+// A label's caption: left-aligned from the top, broken into lines to fit, one em
+// from line to line as the faces the scenes name set their lines; what falls below
+// the bottom is cut off. The stand-ins' own line height is far taller (nearly one
+// and a half em for the pop face), which would push the title's second line half
+// out of its label.
+void drawCaption(QPainter& p, const QRect& r, QString text);
 // Paints the lines whose container is `container` (-1: the client area) onto a surface.
 void paintLines(QPainter& p, const Scene& scene, int container, QPoint origin);
 

@@ -13,6 +13,7 @@
 #include <QFontInfo>
 #include <QGlyphRun>
 #include <QMessageBox>
+#include <QPainter>
 #include <QProcess>
 #include <QRawFont>
 #include <QRegularExpression>
@@ -323,6 +324,50 @@ TEST(Fonts, EveryTextOfEverySceneIsDrawnWholeInItsOwnFace) {
     expectDrawn(plain, text, file + " \"" + text + "\"");
   }
   EXPECT_GT(texts, 0);
+}
+
+namespace {
+
+// A caption drawn in black on white into a label of the given size.
+QImage drawnCaption(const QFont& font, QSize size, const QString& text) {
+  QImage img(size, QImage::Format_RGB32);
+  img.fill(Qt::white);
+  QPainter p(&img);
+  p.setFont(font);
+  p.setPen(Qt::black);
+  drawCaption(p, img.rect(), text);
+  return img;
+}
+
+int lowestInkRow(const QImage& img) {
+  for (int y = img.height() - 1; y >= 0; --y) {
+    for (int x = 0; x < img.width(); ++x) {
+      if (img.pixel(x, y) != qRgb(255, 255, 255)) {
+        return y;
+      }
+    }
+  }
+  return -1;
+}
+
+} // namespace
+
+// Two lines of a caption fit in a label two ems tall, whole, in every face the
+// scenes use; the title is such a label and shows its two lines.
+TEST(Captions, LinesFollowEachOtherOneEmApart) {
+  for (const std::optional<Font>& f :
+       {std::optional<Font>(Font{.face = kPop, .points = 36, .weight = 700}),
+        std::optional<Font>(Font{.face = kPop, .points = 21.75, .weight = 700}),
+        std::optional<Font>(Font{.face = kPGothic, .points = 9, .weight = 700}), std::optional<Font>()}) {
+    const QFont font = fontFor(f);
+    const int em = font.pixelSize();
+    const QString text = QStringLiteral("ボトロン\nゲーム");
+    const QImage tall = drawnCaption(font, QSize(10 * em, 4 * em), text);
+    const QImage label = drawnCaption(font, QSize(10 * em, 2 * em), text);
+    EXPECT_LT(lowestInkRow(tall), 2 * em) << em << " px: the second line reaches below two ems";
+    EXPECT_GE(lowestInkRow(tall), em) << em << " px: no second line";
+    EXPECT_EQ(label, tall.copy(label.rect())) << em << " px";
+  }
 }
 
 // ---- Windows and keyboard -------------------------------------------------------
