@@ -1,8 +1,13 @@
 #include "qt/frontend.h"
 
 #include <QApplication>
+#include <QFontMetrics>
+#include <QGridLayout>
+#include <QIcon>
 #include <QMessageBox>
+#include <QPushButton>
 #include <cmath>
+#include <memory>
 
 #include "qt/widgets.h"
 
@@ -82,7 +87,22 @@ void QtFrontend::messageBox(std::string_view title, std::string_view prompt) {
   // Enter and Escape both close it, as OK does.
   box.setDefaultButton(QMessageBox::Ok);
   box.setEscapeButton(QMessageBox::Ok);
+  // A plain OK, without the tick some styles put on it.
+  box.button(QMessageBox::Ok)->setIcon(QIcon());
   box.setWindowModality(Qt::ApplicationModal);
+  // Wide enough for the window manager to show the game's title whole: a short
+  // prompt alone would make the box so narrow that the title is cut to "ボ… 01".
+  // The title bar's own face is the desktop's; allow for a larger bold one, and for
+  // the bar's icon and buttons.
+  QFont titleFont = QApplication::font();
+  titleFont.setBold(true);
+  titleFont.setPixelSize(titleFont.pixelSize() * 5 / 4);
+  const int titleWidth = QFontMetrics(titleFont).horizontalAdvance(box.windowTitle()) + 128;
+  if (auto* grid = qobject_cast<QGridLayout*>(box.layout())) {
+    // The layout owns the spacer from here on.
+    auto spacer = std::make_unique<QSpacerItem>(titleWidth, 0, QSizePolicy::Minimum, QSizePolicy::Minimum);
+    grid->addItem(spacer.release(), grid->rowCount(), 0, 1, grid->columnCount());
+  }
   if (onBox) {
     onBox(box);
   }
