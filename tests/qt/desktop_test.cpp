@@ -15,6 +15,7 @@
 #include <QMessageBox>
 #include <QPainter>
 #include <QProcess>
+#include <QPushButton>
 #include <QRawFont>
 #include <QRegularExpression>
 #include <QScreen>
@@ -535,6 +536,26 @@ TEST_F(DesktopTest, EnterAndEscapeCloseTheMessageBox) {
     fe->runtime().messageBox("ない！");
     EXPECT_FALSE(stuck) << key;
   }
+}
+
+TEST_F(DesktopTest, TheBoxIsWideEnoughForTheTitleBarToShowTheGamesTitle) {
+  int width = 0;
+  bool plainOk = false;
+  fe->onBox = [&](QMessageBox& box) {
+    QTimer::singleShot(0, &box, [&] {
+      width = box.width();
+      plainOk = box.button(QMessageBox::Ok)->icon().isNull();
+      box.accept();
+    });
+  };
+  fe->runtime().messageBox("ない！");
+  // The title in a bold face a quarter larger than the box's own, beside a title
+  // bar's icon and three buttons.
+  QFont bar = QApplication::font();
+  bar.setBold(true);
+  bar.setPixelSize(bar.pixelSize() * 5 / 4);
+  EXPECT_GE(width, QFontMetrics(bar).horizontalAdvance(qs(Runtime::kTitle)) + 4 * 24);
+  EXPECT_TRUE(plainOk);
 }
 
 // CTest runs this once more on a screen of 144 dots per inch, a desktop set to 150 %.
