@@ -44,14 +44,18 @@ void QtFrontend::shown(Scene& scene) {
   // The design's window state is how a window first opens; a later show only makes
   // it visible and brings it to the front, as the player left it.
   const bool first = !w->isVisible();
-  if (first && scene.def().state == WindowState::Minimized) {
+  const bool minimize = first && scene.def().state == WindowState::Minimized;
+  if (minimize && QGuiApplication::platformName() == QStringLiteral("wayland")) {
+    w->minimizeOnceExposed();
+    w->show();
+  } else if (minimize) {
     w->showMinimized();
   } else if (first && scene.def().state == WindowState::Maximized) {
     w->showMaximized();
   } else {
     w->show();
   }
-  if (!w->isMinimized()) {
+  if (!minimize && !w->isMinimized()) {
     w->raise();
     w->activateWindow();
   }

@@ -7,6 +7,7 @@
 #include <QPainter>
 #include <QStyle>
 #include <QTextLayout>
+#include <QTimer>
 #include <QWindow>
 #include <algorithm>
 #include <cmath>
@@ -269,6 +270,23 @@ void SceneWindow::focusFirst() {
       w->setFocus(Qt::OtherFocusReason);
     }
   }
+}
+
+void SceneWindow::minimizeOnceExposed() {
+  create();
+  minimizePending_ = true;
+  windowHandle()->installEventFilter(this);
+}
+
+bool SceneWindow::eventFilter(QObject* watched, QEvent* event) {
+  if (minimizePending_ && watched == windowHandle() && event->type() == QEvent::Expose &&
+      windowHandle()->isExposed()) {
+    minimizePending_ = false;
+    windowHandle()->removeEventFilter(this);
+    // After this expose has painted the window and handed it to the compositor.
+    QTimer::singleShot(0, this, [this] { showMinimized(); });
+  }
+  return QWidget::eventFilter(watched, event);
 }
 
 void SceneWindow::pointerMoved(QPoint globalPos) {

@@ -34,6 +34,9 @@ public:
 
   void apply(int control, Property what);
   void focusFirst();
+  // Minimizes the window as soon as it is on screen: Wayland compositors drop a
+  // minimize asked of a window that has not been mapped yet.
+  void minimizeOnceExposed();
   void detach() { detached_ = true; }
 
   // From the control widgets.
@@ -45,6 +48,7 @@ protected:
   void paintEvent(QPaintEvent* event) override;
   void mouseMoveEvent(QMouseEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
   void build();
@@ -55,6 +59,7 @@ private:
   Scene* scene_;
   std::vector<QWidget*> widgets_; // by control index; nullptr for timers and lines
   bool detached_ = false;         // the scene is gone; the window only waits to be deleted
+  bool minimizePending_ = false;  // minimize at the first expose
 };
 
 // A label's caption: left-aligned from the top, broken into lines to fit, one em
