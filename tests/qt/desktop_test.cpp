@@ -491,6 +491,23 @@ const SceneDef& keysScene() {
 
 } // namespace
 
+// How the companion window is minimized on Wayland, where a minimize asked before
+// the window is on screen is dropped.
+TEST_F(DesktopTest, AWindowToBeMinimizedOnceExposedIsMinimizedAfterItsFirstExpose) {
+  fe->runtime().form("Form6");
+  SceneWindow* w = fe->windowOf("Form6");
+  ASSERT_NE(w, nullptr);
+  w->minimizeOnceExposed();
+  EXPECT_FALSE(w->isMinimized());
+  w->show();
+  QElapsedTimer t;
+  t.start();
+  while (!w->isMinimized() && t.elapsed() < 2000) {
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+  }
+  EXPECT_TRUE(w->isMinimized());
+}
+
 TEST_F(DesktopTest, FocusStartsAtTheLowestTabIndexAndTabFollowsTheOrder) {
   for (const SceneEntry& e : scenes::catalog()) {
     expectFocusFollowsTabIndex(show(e.def->name));
