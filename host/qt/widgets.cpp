@@ -7,7 +7,6 @@
 #include <QPainter>
 #include <QStyle>
 #include <QTextLayout>
-#include <QTimer>
 #include <QWindow>
 #include <algorithm>
 #include <cmath>
@@ -284,7 +283,7 @@ bool SceneWindow::eventFilter(QObject* watched, QEvent* event) {
     minimizePending_ = false;
     windowHandle()->removeEventFilter(this);
     // After this expose has painted the window and handed it to the compositor.
-    QTimer::singleShot(0, this, [this] { showMinimized(); });
+    QMetaObject::invokeMethod(this, "showMinimized", Qt::QueuedConnection);
   }
   return QWidget::eventFilter(watched, event);
 }
