@@ -1,5 +1,8 @@
 #include "qt/fonts.h"
 
+#include <QFontDatabase>
+#include <QRawFont>
+#include <algorithm>
 #include <cmath>
 
 namespace forms::qt {
@@ -10,6 +13,15 @@ constexpr std::string_view kPGothic = "ＭＳ Ｐゴシック";
 constexpr std::string_view kPop = "HG創英角ﾎﾟｯﾌﾟ体";
 
 QString qs(std::string_view s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
+
+// A real face of its own (not a generic name such as "Sans Serif") with kana and kanji.
+bool writesJapanese(const QString& family) {
+  QFont f(family);
+  f.setStyleStrategy(QFont::NoFontMerging);
+  const QRawFont raw = QRawFont::fromFont(f);
+  return raw.isValid() && raw.familyName().compare(family, Qt::CaseInsensitive) == 0 &&
+         raw.supportsCharacter(U'あ') && raw.supportsCharacter(U'ア') && raw.supportsCharacter(U'日');
+}
 
 } // namespace
 
@@ -24,10 +36,34 @@ QStringList substitutesFor(std::string_view face) {
           QStringLiteral("IPAGothic")};
 }
 
+QStringList installedSubstitutesFor(std::string_view face) {
+  const QStringList installed = QFontDatabase::families();
+  QStringList found;
+  for (const QString& family : substitutesFor(face)) {
+    if (installed.contains(family, Qt::CaseInsensitive)) {
+      found.append(family);
+    }
+  }
+  if (found.isEmpty()) {
+    // Fontconfig marks a face as Japanese only when it covers a long list of kanji,
+    // which some good Japanese faces miss; so every installed face is asked too.
+    for (const QStringList& candidates : {QFontDatabase::families(QFontDatabase::Japanese), installed}) {
+      const auto it = std::find_if(candidates.begin(), candidates.end(), writesJapanese);
+      if (it != candidates.end()) {
+        found.append(*it);
+        break;
+      }
+    }
+  }
+  return found;
+}
+
 QFont fontFor(const std::optional<Font>& font) {
   const Font f = font.value_or(Font{.face = kPGothic, .points = 9, .weight = 400});
   QFont q;
-  q.setFamilies(substitutesFor(f.face));
+  if (const QStringList families = installedSubstitutesFor(f.face); !families.isEmpty()) {
+    q.setFamilies(families);
+  }
   // Points at 96 pixels per inch, the same ratio that makes 15 twips a pixel.
   q.setPixelSize(static_cast<int>(std::lround(f.points * 96.0 / 72.0)));
   q.setWeight(f.weight >= 700 ? QFont::Bold : QFont::Normal);
@@ -38,8 +74,8 @@ QFont fontFor(const std::optional<Font>& font) {
 }
 
 void installFontSubstitutions() {
-  QFont::insertSubstitutions(qs(kPGothic), substitutesFor(kPGothic));
-  QFont::insertSubstitutions(qs(kPop), substitutesFor(kPop));
+  QFont::insertSubstitutions(qs(kPGothic), installedSubstitutesFor(kPGothic));
+  QFont::insertSubstitutions(qs(kPop), installedSubstitutesFor(kPop));
 }
 
 } // namespace forms::qt

@@ -1,10 +1,14 @@
 #include "qt/frontend.h"
 
 #include <QApplication>
+#include <QFontMetrics>
+#include <QGridLayout>
+#include <QIcon>
 #include <QMessageBox>
+#include <QPushButton>
 #include <cmath>
+#include <memory>
 
-#include "qt/beep.h"
 #include "qt/widgets.h"
 
 namespace forms::qt {
@@ -37,18 +41,21 @@ void QtFrontend::created(Scene& scene) { windows_[&scene] = std::make_unique<Sce
 
 void QtFrontend::shown(Scene& scene) {
   SceneWindow* w = windows_.at(&scene).get();
-  switch (scene.def().state) {
-  case WindowState::Minimized:
-    w->showMinimized();
-    break;
-  case WindowState::Maximized:
-    w->showMaximized();
-    break;
-  case WindowState::Normal:
+  // The design's window state is how a window first opens; a later show only makes
+  // it visible and brings it to the front, as the player left it.
+  const bool first = !w->isVisible();
+  const bool minimize = first && scene.def().state == WindowState::Minimized;
+  if (minimize && QGuiApplication::platformName() == QStringLiteral("wayland")) {
+    w->minimizeOnceExposed();
     w->show();
-    break;
+  } else if (minimize) {
+    w->showMinimized();
+  } else if (first && scene.def().state == WindowState::Maximized) {
+    w->showMaximized();
+  } else {
+    w->show();
   }
-  if (scene.def().state != WindowState::Minimized) {
+  if (!minimize && !w->isMinimized()) {
     w->raise();
     w->activateWindow();
   }
@@ -81,15 +88,32 @@ void QtFrontend::messageBox(std::string_view title, std::string_view prompt) {
   box.setText(qs(prompt));
   box.setIcon(QMessageBox::NoIcon);
   box.setStandardButtons(QMessageBox::Ok);
+  // Enter and Escape both close it, as OK does.
+  box.setDefaultButton(QMessageBox::Ok);
   box.setEscapeButton(QMessageBox::Ok);
+  // A plain OK, without the tick some styles put on it.
+  box.button(QMessageBox::Ok)->setIcon(QIcon());
   box.setWindowModality(Qt::ApplicationModal);
+  // Wide enough for the window manager to show the game's title whole: a short
+  // prompt alone would make the box so narrow that the title is cut to "ボ… 01".
+  // The title bar's own face is the desktop's; allow for a larger bold one, and for
+  // the bar's icon and buttons.
+  QFont titleFont = QApplication::font();
+  titleFont.setBold(true);
+  titleFont.setPixelSize(titleFont.pixelSize() * 5 / 4);
+  const int titleWidth = QFontMetrics(titleFont).horizontalAdvance(box.windowTitle()) + 128;
+  if (auto* grid = qobject_cast<QGridLayout*>(box.layout())) {
+    // The layout owns the spacer from here on.
+    auto spacer = std::make_unique<QSpacerItem>(titleWidth, 0, QSizePolicy::Minimum, QSizePolicy::Minimum);
+    grid->addItem(spacer.release(), grid->rowCount(), 0, 1, grid->columnCount());
+  }
   if (onBox) {
     onBox(box);
   }
   box.exec();
 }
 
-void QtFrontend::beep() { forms::qt::beep(); }
+void QtFrontend::beep() { beeper_.beep(); }
 
 void QtFrontend::timersChanged() {
   const auto due = runtime_->nextDue();

@@ -8,6 +8,7 @@
 #include <map>
 #include <memory>
 
+#include "qt/beep.h"
 #include "qt/widgets.h"
 #include "runtime/runtime.h"
 
@@ -28,6 +29,7 @@ public:
   QtFrontend& operator=(QtFrontend&&) = delete;
 
   Runtime& runtime() { return *runtime_; }
+  [[nodiscard]] const Beeper& beeper() const { return beeper_; }
   void start() { runtime_->start(); }
 
   // The window of a loaded scene, or nullptr.
@@ -53,6 +55,7 @@ private:
   DefaultRandom random_;
   std::unique_ptr<Runtime> runtime_;
   QTimer scheduler_;
+  Beeper beeper_;
   std::map<const Scene*, std::unique_ptr<SceneWindow>> windows_;
   bool quitOnEnd_ = true;
 };

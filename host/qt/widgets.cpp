@@ -7,6 +7,8 @@
 #include <QPainter>
 #include <QStyle>
 #include <QTextLayout>
+#include <QWindow>
+#include <algorithm>
 #include <cmath>
 
 #include "qt/fonts.h"
@@ -78,6 +80,34 @@ void paintLines(QPainter& p, const Scene& scene, int container, QPoint origin) {
   p.restore();
 }
 
+void drawCaption(QPainter& p, const QRect& r, QString text) {
+  const QFont& font = p.font();
+  const QFontMetricsF fm(font);
+  const qreal em = font.pixelSize() > 0 ? font.pixelSize() : fm.height();
+  // Deep enough that the tallest kana, voiced marks and all, stay inside the line.
+  const qreal baseline = std::min(fm.ascent(), std::round(em * 0.9));
+  text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+  text.replace(QLatin1Char('\n'), QChar::LineSeparator);
+  QTextLayout layout(text, font);
+  QTextOption option(Qt::AlignLeft | Qt::AlignTop);
+  option.setWrapMode(QTextOption::WordWrap);
+  layout.setTextOption(option);
+  layout.beginLayout();
+  for (int i = 0; i * em < r.height(); ++i) {
+    QTextLine line = layout.createLine();
+    if (!line.isValid()) {
+      break;
+    }
+    line.setLineWidth(r.width());
+    line.setPosition(QPointF(0, i * em + baseline - line.ascent()));
+  }
+  layout.endLayout();
+  p.save();
+  p.setClipRect(r);
+  layout.draw(&p, r.topLeft());
+  p.restore();
+}
+
 // ---- SceneWindow ------------------------------------------------------------
 
 SceneWindow::SceneWindow(Runtime& runtime, Scene& scene) : runtime_(&runtime), scene_(&scene) {
@@ -98,6 +128,11 @@ SceneWindow::SceneWindow(Runtime& runtime, Scene& scene) : runtime_(&runtime), s
   const SceneDef& d = scene.def();
   setGeometry(px(d.left), px(d.top), px(d.width), px(d.height));
   build();
+  if (d.caption.empty()) {
+    // Qt gives an untitled window the program's name; a blank keeps its title bar empty.
+    create();
+    windowHandle()->setTitle(QStringLiteral(" "));
+  }
 }
 
 void SceneWindow::build() {
@@ -237,6 +272,23 @@ void SceneWindow::focusFirst() {
   }
 }
 
+void SceneWindow::minimizeOnceExposed() {
+  create();
+  minimizePending_ = true;
+  windowHandle()->installEventFilter(this);
+}
+
+bool SceneWindow::eventFilter(QObject* watched, QEvent* event) {
+  if (minimizePending_ && watched == windowHandle() && event->type() == QEvent::Expose &&
+      windowHandle()->isExposed()) {
+    minimizePending_ = false;
+    windowHandle()->removeEventFilter(this);
+    // After this expose has painted the window and handed it to the compositor.
+    QMetaObject::invokeMethod(this, "showMinimized", Qt::QueuedConnection);
+  }
+  return QWidget::eventFilter(watched, event);
+}
+
 void SceneWindow::pointerMoved(QPoint globalPos) {
   if (detached_) {
     return;
@@ -347,27 +399,7 @@ void LabelWidget::paintEvent(QPaintEvent* /*event*/) {
   p.fillRect(rect(), backOf(c, palette()));
   p.setPen(c.def->foreColor ? colourOf(*c.def->foreColor, palette()) : palette().color(QPalette::WindowText));
   p.setFont(font());
-  // Left-aligned from the top, broken into lines to fit; what falls below is cut off.
-  // Lines are spaced by the type size rather than by the stand-in face's own leading,
-  // so a tall pop face keeps as many lines in a label as the face it replaces.
-  const QFontMetricsF fm(font());
-  const qreal size = font().pixelSize() > 0 ? font().pixelSize() : fm.height();
-  const qreal lineHeight = std::min(fm.lineSpacing(), std::ceil(size * 1.15));
-  const qreal ascent = std::min(fm.ascent(), std::ceil(size * 0.95));
-  QTextLayout layout(qs(c.caption), font());
-  QTextOption option(Qt::AlignLeft);
-  option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
-  layout.setTextOption(option);
-  layout.beginLayout();
-  qreal y = 0;
-  for (QTextLine l = layout.createLine(); l.isValid(); l = layout.createLine()) {
-    l.setLineWidth(width());
-    l.setPosition(QPointF(0, y + ascent - l.ascent()));
-    y += lineHeight;
-  }
-  layout.endLayout();
-  p.setClipRect(rect());
-  layout.draw(&p, QPointF(0, 0));
+  drawCaption(p, rect(), qs(c.caption));
 }
 
 void LabelWidget::mouseMoveEvent(QMouseEvent* event) {

@@ -34,6 +34,9 @@ public:
 
   void apply(int control, Property what);
   void focusFirst();
+  // Minimizes the window as soon as it is on screen: Wayland compositors drop a
+  // minimize asked of a window that has not been mapped yet.
+  void minimizeOnceExposed();
   void detach() { detached_ = true; }
 
   // From the control widgets.
@@ -45,6 +48,7 @@ protected:
   void paintEvent(QPaintEvent* event) override;
   void mouseMoveEvent(QMouseEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
   void build();
@@ -55,8 +59,15 @@ private:
   Scene* scene_;
   std::vector<QWidget*> widgets_; // by control index; nullptr for timers and lines
   bool detached_ = false;         // the scene is gone; the window only waits to be deleted
+  bool minimizePending_ = false;  // minimize at the first expose
 };
 
+// A label's caption: left-aligned from the top, broken into lines to fit, one em
+// from line to line as the faces the scenes name set their lines; what falls below
+// the bottom is cut off. The stand-ins' own line height is far taller (nearly one
+// and a half em for the pop face), which would push the title's second line half
+// out of its label.
+void drawCaption(QPainter& p, const QRect& r, QString text);
 // Paints the lines whose container is `container` (-1: the client area) onto a surface.
 void paintLines(QPainter& p, const Scene& scene, int container, QPoint origin);
 
