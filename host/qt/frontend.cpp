@@ -89,7 +89,12 @@ void QtFrontend::messageBox(std::string_view title, std::string_view prompt) {
   box.exec();
 }
 
-void QtFrontend::beep() { forms::qt::beep(); }
+void QtFrontend::beep() {
+  forms::qt::beep();
+  if (onBeep) {
+    onBeep();
+  }
+}
 
 void QtFrontend::timersChanged() {
   const auto due = runtime_->nextDue();
