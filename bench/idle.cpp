@@ -50,7 +50,7 @@ double cpuSeconds() {
 void measure(const char* name, double seconds, std::function<void()> after) {
   const double cpu0 = cpuSeconds();
   const auto wall0 = Clock::now();
-  QTimer::singleShot(static_cast<int>(seconds * 1000), [=] {
+  QTimer::singleShot(static_cast<int>(seconds * 1000), [=, after = std::move(after)] {
     const double cpu = cpuSeconds() - cpu0;
     const double wall = std::chrono::duration<double>(Clock::now() - wall0).count();
     std::printf("%s %.3f\n", name, 100.0 * cpu / wall);
@@ -105,7 +105,12 @@ int main(int argc, char* argv[]) {
       QTimer::singleShot(200, b, [b] { b->button(QMessageBox::Ok)->click(); });
     } else if (boxes == 2) {
       measuring = true;
-      QTimer::singleShot(kSettleMs, b, [seconds, &boxes] {
+      QTimer::singleShot(kSettleMs, b, [seconds, &boxes, &fe] {
+        forms::Scene* station = fe.runtime().find("Form8");
+        if (station == nullptr || station->ctl("Timer1").interval() != 1 || !fe.runtime().boxOpen()) {
+          std::fprintf(stderr, "bench: Form8 is not scolding behind an open box\n");
+          std::exit(1);
+        }
         measure("cpu_scold_percent", seconds, [&boxes] {
           std::printf("scold_boxes %d\n", boxes);
           QCoreApplication::exit(0); // leaves the box's loop and the main one
