@@ -113,7 +113,12 @@ void QtFrontend::messageBox(std::string_view title, std::string_view prompt) {
   box.exec();
 }
 
-void QtFrontend::beep() { beeper_.beep(); }
+void QtFrontend::beep() {
+  beeper_.beep();
+  if (onBeep) {
+    onBeep();
+  }
+}
 
 void QtFrontend::timersChanged() {
   const auto due = runtime_->nextDue();

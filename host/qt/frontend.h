@@ -39,6 +39,8 @@ public:
   void setQuitOnEnd(bool quit) { quitOnEnd_ = quit; }
   // Called with each box just before it opens; a test can arrange its answer here.
   std::function<void(QMessageBox&)> onBox;
+  // Called after each beep has been sounded; a benchmark times the title's ticks here.
+  std::function<void()> onBeep;
 
   // Frontend
   void created(Scene& scene) override;

@@ -282,6 +282,7 @@ void Runtime::dispatch(Scene& scene, int control, Event e) {
   if (ended_) {
     return;
   }
+  ++eventsDelivered_;
   const auto it = std::find_if(scene.handlers_.begin(), scene.handlers_.end(),
                                [&](const auto& b) { return b.control == control && b.event == e; });
   if (it == scene.handlers_.end()) {

@@ -212,6 +212,8 @@ public:
   [[nodiscard]] bool ended() const { return ended_; }
   [[nodiscard]] bool inHandler() const { return depth_ > 0; }
   [[nodiscard]] bool boxOpen() const { return boxes_ > 0; }
+  // Events delivered to scenes so far (loads, clicks, pointer moves, ticks), handled or not.
+  [[nodiscard]] std::uint64_t eventsDelivered() const { return eventsDelivered_; }
   [[nodiscard]] const Clock& clock() const { return *clock_; }
   [[nodiscard]] const std::vector<SceneEntry>& catalog() const { return catalog_; }
 
@@ -236,6 +238,7 @@ private:
   int boxes_ = 0;
   bool ended_ = false;
   std::uint64_t nextSerial_ = 1;
+  std::uint64_t eventsDelivered_ = 0;
 };
 
 } // namespace forms
