@@ -287,9 +287,15 @@ void Runtime::dispatch(Scene& scene, int control, Event e) {
   if (it == scene.handlers_.end()) {
     return;
   }
+  if (observer_ != nullptr) {
+    observer_->handlerStarting(scene, control, e);
+  }
   ++depth_;
   it->handler(); // the scene object outlives this call even if the handler unloads it
   --depth_;
+  if (observer_ != nullptr) {
+    observer_->handlerReturned(scene, control, e);
+  }
   if (depth_ == 0) {
     afterOutermostHandler();
   }
