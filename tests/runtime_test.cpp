@@ -242,6 +242,29 @@ TEST_F(RuntimeTest, ClosingTheLastWindowEndsTheProgram) {
   EXPECT_FALSE(h.click("P", "Command1"));
 }
 
+TEST_F(RuntimeTest, ClosingTheLastWindowEndsTheProgramThoughAnUnseenSceneIsLoaded) {
+  Probe::onClick1 = [](Probe& p) { p.ctlOf("Q", "Text1").setText("8"); };
+  h.click("P", "Command1");
+  ASSERT_NE(h.runtime().find("Q"), nullptr);
+  EXPECT_TRUE(h.close("P")); // Q has no window the player could close
+  EXPECT_TRUE(h.hasEnded());
+  EXPECT_TRUE(h.runtime().loaded().empty());
+}
+
+TEST_F(RuntimeTest, AnUnseenSceneWithATickingTimerOutlivesTheLastWindow) {
+  Probe::onClick1 = [](Probe& p) {
+    p.Show("Q");
+    p.Unload("P");
+    p.ctlOf("P", "Text1").setText("8"); // a fresh P, loaded unseen, its timer running
+  };
+  Probe::onTick = [](Probe& p) { p.Show("P"); };
+  h.click("P", "Command1");
+  EXPECT_TRUE(h.close("Q"));
+  EXPECT_FALSE(h.hasEnded());
+  h.advance(100);
+  EXPECT_TRUE(h.isShown("P"));
+}
+
 TEST_F(RuntimeTest, AnObserverSeesEveryHandlerStartAndReturn) {
   Trace trace(h.runtime());
   h.runtime().observe(&trace);
