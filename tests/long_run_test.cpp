@@ -44,6 +44,17 @@ void operator delete(void* p) noexcept { release(p); }
 void operator delete[](void* p) noexcept { release(p); }
 void operator delete(void* p, std::size_t /*n*/) noexcept { release(p); }
 void operator delete[](void* p, std::size_t /*n*/) noexcept { release(p); }
+// The library's temporary buffers (stable_sort's) come from the nothrow forms.
+void* operator new(std::size_t n, const std::nothrow_t& /*tag*/) noexcept {
+  try {
+    return allocate(n);
+  } catch (const std::bad_alloc&) {
+    return nullptr;
+  }
+}
+void* operator new[](std::size_t n, const std::nothrow_t& tag) noexcept { return operator new(n, tag); }
+void operator delete(void* p, const std::nothrow_t& /*tag*/) noexcept { release(p); }
+void operator delete[](void* p, const std::nothrow_t& /*tag*/) noexcept { release(p); }
 
 using namespace forms;
 
