@@ -345,8 +345,7 @@ void LabelWidget::paintEvent(QPaintEvent* /*event*/) {
   QPainter p(this);
   const Control& c = controlOf(window_->scene(), control_);
   p.fillRect(rect(), backOf(c, palette()));
-  p.setPen(c.def->foreColor ? colourOf(*c.def->foreColor, palette())
-                            : palette().color(QPalette::WindowText));
+  p.setPen(c.def->foreColor ? colourOf(*c.def->foreColor, palette()) : palette().color(QPalette::WindowText));
   p.setFont(font());
   // Left-aligned from the top, broken into lines to fit; what falls below is cut off.
   // Lines are spaced by the type size rather than by the stand-in face's own leading,
