@@ -19,9 +19,9 @@ namespace {
 
 // Past these an input plays on with time standing still, so every input stays quick:
 // the scolding ticks every millisecond, and a long text is read on every tick.
-constexpr long kHandlerBudget = 50000;
+constexpr long kHandlerBudget = 10000;
 constexpr long kEventBudget = 20000;
-constexpr std::size_t kTypedBudget = 256 * 1024;
+constexpr std::size_t kTypedBudget = std::size_t{256} * 1024;
 // Enough to close every window the story can have open at once.
 constexpr int kCloseAttempts = 40;
 constexpr std::size_t kRecentEvents = 24;
@@ -107,8 +107,8 @@ const HiddenCounter kHiddenCounters[] = {
 };
 
 struct Reader {
-  const std::uint8_t* data;
-  std::size_t size;
+  const std::uint8_t* data = nullptr;
+  std::size_t size = 0;
   std::size_t pos = 0;
   [[nodiscard]] bool more() const { return pos < size; }
   std::uint8_t byte() { return pos < size ? data[pos++] : std::uint8_t{0}; }
@@ -471,10 +471,18 @@ private:
   std::vector<std::string> snapshot() {
     std::vector<std::string> out;
     for (const Scene* s : h_.runtime().loaded()) {
-      out.push_back(std::string(s->name()) + "#" + std::to_string(s->serial()) +
-                    (s->visible() ? " shown" : ""));
+      std::string scene(s->name());
+      scene += "#" + std::to_string(s->serial());
+      scene += s->visible() ? " shown" : "";
+      out.push_back(std::move(scene));
       for (const Control& c : s->controls()) {
-        out.push_back(c.text + "|" + c.caption + "|" + c.picture + (c.visible ? "" : " hidden"));
+        std::string control = c.text;
+        control += "|";
+        control += c.caption;
+        control += "|";
+        control += c.picture;
+        control += c.visible ? "" : " hidden";
+        out.push_back(std::move(control));
       }
     }
     return out;
@@ -492,7 +500,10 @@ private:
         taken = taken || h_.click(name, c.name());
       }
       if (taken) {
-        fail("input reached " + name + " while the box " + prompt + " was open");
+        std::string what = "input reached ";
+        what += name;
+        what += " while the box " + prompt + " was open";
+        fail(what);
       }
     }
     if (snapshot() != before) {
@@ -637,17 +648,14 @@ const std::vector<std::string>& awkwardTexts() {
       "ごめんなさい",
       "反省しています　もうしません",
       "ok",
-      std::string("\0"
-                  "1",
-                  2),
+      std::string(1, '\0') + "1",
       "\x01\x02\x7F",
       "\x1B[2J",
       "\b\b\b",
       "\r\n2",
       "3\n",
       "\xFF",
-      "\xFE\xFF"
-      "3",
+      std::string("\xFE\xFF") + "3",
       "3\xC3",
       "\xE3\x81",
       "\xEF\xBC",
