@@ -2,6 +2,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <string>
+#include <vector>
 
 #include "headless/headless.h"
 
@@ -16,6 +18,7 @@ public:
     on("Timer1", Event::Timer, &Probe::Timer1_Timer);
     on("Command1", Event::Click, &Probe::Command1_Click);
     on("Command2", Event::Click, &Probe::Command2_Click);
+    onLoad(&Probe::Form_Load);
   }
   static inline std::function<void(Probe&)> onTick;
   static inline std::function<void(Probe&)> onClick1;
@@ -27,6 +30,7 @@ public:
   using Scene::Unload;
 
 private:
+  void Form_Load() {}
   void Timer1_Timer() {
     ++ticks;
     if (onTick) {
@@ -77,6 +81,34 @@ std::vector<SceneEntry> probeCatalog() {
       {&otherDef(), [](Runtime& rt) { return std::make_unique<Scene>(rt, otherDef()); }},
   };
 }
+
+// Writes down every handler as an observer sees it, with whether another handler
+// is running and whether its scene is still the loaded instance.
+class Trace final : public Observer {
+public:
+  explicit Trace(Runtime& rt) : rt_(&rt) {}
+  void handlerStarting(Scene& s, int control, Event /*e*/) override {
+    lines.push_back(line("start", s, control));
+  }
+  void handlerReturned(Scene& s, int control, Event /*e*/) override {
+    lines.push_back(line("return", s, control));
+  }
+  std::vector<std::string> lines;
+
+private:
+  [[nodiscard]] std::string line(const char* what, Scene& s, int control) const {
+    std::string out = std::string(what) + " " + std::string(s.name()) + ".";
+    out += control < 0 ? "Form" : std::string(s.controls()[static_cast<std::size_t>(control)].name());
+    if (rt_->inHandler()) {
+      out += " (nested)";
+    }
+    if (rt_->find(s.name()) != &s) {
+      out += " (unloaded)";
+    }
+    return out;
+  }
+  Runtime* rt_;
+};
 
 class RuntimeTest : public ::testing::Test {
 protected:
@@ -208,6 +240,57 @@ TEST_F(RuntimeTest, ClosingTheLastWindowEndsTheProgram) {
   EXPECT_TRUE(h.hasEnded());
   EXPECT_TRUE(h.runtime().loaded().empty());
   EXPECT_FALSE(h.click("P", "Command1"));
+}
+
+TEST_F(RuntimeTest, ClosingTheLastWindowEndsTheProgramThoughAnUnseenSceneIsLoaded) {
+  Probe::onClick1 = [](Probe& p) { p.ctlOf("Q", "Text1").setText("8"); };
+  h.click("P", "Command1");
+  ASSERT_NE(h.runtime().find("Q"), nullptr);
+  EXPECT_TRUE(h.close("P")); // Q has no window the player could close
+  EXPECT_TRUE(h.hasEnded());
+  EXPECT_TRUE(h.runtime().loaded().empty());
+}
+
+TEST_F(RuntimeTest, AnUnseenSceneWithATickingTimerOutlivesTheLastWindow) {
+  Probe::onClick1 = [](Probe& p) {
+    p.Show("Q");
+    p.Unload("P");
+    p.ctlOf("P", "Text1").setText("8"); // a fresh P, loaded unseen, its timer running
+  };
+  Probe::onTick = [](Probe& p) { p.Show("P"); };
+  h.click("P", "Command1");
+  EXPECT_TRUE(h.close("Q"));
+  EXPECT_FALSE(h.hasEnded());
+  h.advance(100);
+  EXPECT_TRUE(h.isShown("P"));
+}
+
+TEST_F(RuntimeTest, AnObserverSeesEveryHandlerStartAndReturn) {
+  Trace trace(h.runtime());
+  h.runtime().observe(&trace);
+  Probe::onClick1 = [](Probe& p) {
+    p.MsgBox("wait");
+    p.Unload("P");
+    p.Show("P");
+  };
+  Probe::onClick2 = [](Probe& p) { p.runtime().end(); };
+  h.onBox = [&](const std::string&) { h.advance(250); }; // two ticks fall due and are held
+  h.click("P", "Command1");
+  h.advance(100); // the held tick went with the old instance; the new one ticks on its own beat
+  h.click("P", "Command2");
+  h.advance(1000);
+  EXPECT_FALSE(h.click("P", "Command1"));
+  EXPECT_EQ(trace.lines, (std::vector<std::string>{
+                             "start P.Command1",
+                             "start P.Form (nested)",
+                             "return P.Form (nested)",
+                             "return P.Command1 (unloaded)",
+                             "start P.Timer1",
+                             "return P.Timer1",
+                             "start P.Command2",
+                             "return P.Command2 (unloaded)",
+                         }));
+  h.runtime().observe(nullptr);
 }
 
 TEST_F(RuntimeTest, EndStopsEverythingAtOnce) {

@@ -74,6 +74,7 @@ public:
   void clearLog() { log_.clear(); }
   [[nodiscard]] int beeps() const { return beeps_; }
   [[nodiscard]] const std::vector<std::string>& boxes() const { return boxes_; }
+  void clearBoxes() { boxes_.clear(); } // for long runs, which would otherwise keep every one
   [[nodiscard]] bool boxIsOpen() const { return boxOpen_; }
   [[nodiscard]] bool hasEnded() const { return ended_; }
 

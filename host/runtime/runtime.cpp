@@ -288,9 +288,15 @@ void Runtime::dispatch(Scene& scene, int control, Event e) {
   if (it == scene.handlers_.end()) {
     return;
   }
+  if (observer_ != nullptr) {
+    observer_->handlerStarting(scene, control, e);
+  }
   ++depth_;
   it->handler(); // the scene object outlives this call even if the handler unloads it
   --depth_;
+  if (observer_ != nullptr) {
+    observer_->handlerReturned(scene, control, e);
+  }
   if (depth_ == 0) {
     afterOutermostHandler();
   }
@@ -344,7 +350,15 @@ bool Runtime::closeRequested(Scene& scene) {
     return false;
   }
   unloadInstance(scene);
-  if (scenes_.empty()) {
+  // The player can close only what is on screen. Once nothing is, and no timer is
+  // left to show anything, a scene loaded unseen by a control reference (the maze's
+  // counter window, say, after its window was closed) must not keep the game alive.
+  const bool alive = std::any_of(scenes_.begin(), scenes_.end(), [](const auto& s) {
+    return s->visible_ || std::any_of(s->timers_.begin(), s->timers_.end(), [&](const Scene::TimerState& t) {
+             return s->controls_[static_cast<std::size_t>(t.control)].interval > 0;
+           });
+  });
+  if (!alive) {
     end();
   }
   return true;

@@ -163,6 +163,17 @@ private:
   std::uint64_t serial_ = 0;
 };
 
+// Sees every handler start and return: for checks from outside that the rules
+// hold (the fuzzer's, the long-run tests'). It must not act on the runtime.
+class Observer {
+public:
+  virtual ~Observer() = default;
+  // Called before the handler runs, so inHandler() still tells whether another one is.
+  virtual void handlerStarting(Scene& scene, int control, Event e) = 0;
+  // Called once it has returned; the scene may have been unloaded meanwhile.
+  virtual void handlerReturned(Scene& scene, int control, Event e) = 0;
+};
+
 struct SceneEntry {
   const SceneDef* def;
   std::function<std::unique_ptr<Scene>(Runtime&)> make;
@@ -182,6 +193,7 @@ public:
   Runtime& operator=(Runtime&&) = delete;
 
   void attach(Frontend& frontend) { frontend_ = &frontend; }
+  void observe(Observer* observer) { observer_ = observer; } // nullptr: none
 
   // Loads and shows the start-up scene.
   void start();
@@ -232,6 +244,7 @@ private:
   const Clock* clock_;
   RandomSource* random_;
   Frontend* frontend_ = nullptr;
+  Observer* observer_ = nullptr;
   std::vector<std::unique_ptr<Scene>> scenes_;    // loaded, in load order
   std::vector<std::unique_ptr<Scene>> graveyard_; // unloaded inside a handler
   int depth_ = 0;
