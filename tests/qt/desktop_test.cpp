@@ -3,6 +3,8 @@
 // every text, the window states, and the keyboard.
 #include <gtest/gtest.h>
 
+#include "offscreen.h"
+
 #include <QApplication>
 #include <QDir>
 #include <QDirIterator>
@@ -377,30 +379,7 @@ TEST(Captions, LinesFollowEachOtherOneEmApart) {
 
 namespace {
 
-class DesktopTest : public ::testing::Test {
-protected:
-  void SetUp() override {
-    fe = std::make_unique<QtFrontend>(scenes::catalog());
-    fe->setQuitOnEnd(false);
-    fe->onBox = [](QMessageBox& box) { QTimer::singleShot(0, &box, &QMessageBox::accept); };
-  }
-  void TearDown() override {
-    fe.reset();
-    QCoreApplication::processEvents();
-  }
-  SceneWindow& show(std::string_view scene) {
-    fe->runtime().show(scene);
-    QCoreApplication::processEvents();
-    SceneWindow* w = fe->windowOf(scene);
-    EXPECT_NE(w, nullptr) << scene;
-    return *w;
-  }
-  void unload(std::string_view scene) {
-    fe->runtime().unload(scene);
-    QCoreApplication::processEvents();
-  }
-  std::unique_ptr<QtFrontend> fe;
-};
+class DesktopTest : public offscreen::FrontendTest {};
 
 } // namespace
 
@@ -604,16 +583,4 @@ TEST(HighDensity, PicturesAreDrawnAtAWholeScaleWithHardEdges) {
   }
 }
 
-int main(int argc, char** argv) {
-  // Offscreen, with the screen CTest may describe for it.
-  if (!qEnvironmentVariable("QT_QPA_PLATFORM").startsWith(u"offscreen")) {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-  }
-  qunsetenv("CANBERRA_DRIVER");
-  qputenv("PULSE_SERVER", kNoServer);
-  prepareDesktop();
-  QApplication app(argc, argv);
-  setUpDesktop();
-  ::testing::InitGoogleTest(&argc, argv);
-  return RUN_ALL_TESTS();
-}
+int main(int argc, char** argv) { return offscreen::run(argc, argv); }

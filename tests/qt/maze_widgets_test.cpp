@@ -2,6 +2,8 @@
 // Qt's own answer for the widget under each pixel the same as the model's.
 #include <gtest/gtest.h>
 
+#include "offscreen.h"
+
 #include <QApplication>
 #include <QMessageBox>
 #include <QMouseEvent>
@@ -136,11 +138,4 @@ TEST_F(MazeWidgets, TouchingTheSmallBoxRebuildsTheMazeAtItsPlace) {
 
 } // namespace
 
-int main(int argc, char** argv) {
-  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-  }
-  QApplication app(argc, argv);
-  ::testing::InitGoogleTest(&argc, argv);
-  return RUN_ALL_TESTS();
-}
+int main(int argc, char** argv) { return offscreen::run(argc, argv); }

@@ -2,6 +2,8 @@
 // sizes, the widget under every point, colours, fonts, pictures and the box.
 #include <gtest/gtest.h>
 
+#include "offscreen.h"
+
 #include <QApplication>
 #include <QFontInfo>
 #include <QLabel>
@@ -19,31 +21,13 @@ using namespace forms::qt;
 
 namespace {
 
-class QtTest : public ::testing::Test {
+class QtTest : public offscreen::FrontendTest {
 protected:
-  void SetUp() override {
-    fe = std::make_unique<QtFrontend>(scenes::catalog());
-    fe->setQuitOnEnd(false);
-    fe->onBox = [this](QMessageBox& box) {
-      boxes.push_back(box.text().toStdString());
-      titles.push_back(box.windowTitle().toStdString());
-      modality.push_back(box.windowModality());
-      QTimer::singleShot(0, &box, &QMessageBox::accept);
-    };
+  void answer(QMessageBox& box) override {
+    titles.push_back(box.windowTitle().toStdString());
+    modality.push_back(box.windowModality());
+    FrontendTest::answer(box);
   }
-  void TearDown() override {
-    fe.reset();
-    QCoreApplication::processEvents();
-  }
-  SceneWindow& show(std::string_view scene) {
-    fe->runtime().show(scene);
-    QCoreApplication::processEvents();
-    SceneWindow* w = fe->windowOf(scene);
-    EXPECT_NE(w, nullptr) << scene;
-    return *w;
-  }
-  std::unique_ptr<QtFrontend> fe;
-  std::vector<std::string> boxes;
   std::vector<std::string> titles;
   std::vector<Qt::WindowModality> modality;
 };
@@ -80,8 +64,7 @@ TEST_F(QtTest, EveryNormalSceneOpensAtItsDesignClientSizeInPixels) {
     EXPECT_EQ(w.width(), d.width / kTwipsPerPixel) << d.name;
     EXPECT_EQ(w.height(), d.height / kTwipsPerPixel) << d.name;
     EXPECT_EQ(w.windowTitle().trimmed().toStdString(), std::string(d.caption)) << d.name;
-    fe->runtime().unload(d.name);
-    QCoreApplication::processEvents();
+    unload(d.name);
   }
   SceneWindow& title = show("Form1");
   EXPECT_EQ(title.width(), 312);
@@ -102,8 +85,7 @@ TEST_F(QtTest, TheWidgetUnderEveryPointIsTheControlTheModelNames) {
     }
     QCoreApplication::processEvents();
     expectQtAgreesWithModel(w);
-    fe->runtime().unload(e.def->name);
-    QCoreApplication::processEvents();
+    unload(e.def->name);
   }
 }
 
@@ -190,12 +172,4 @@ TEST_F(QtTest, ClickingTheShopButtonOpensTheMazeAndItsCompanion) {
   EXPECT_TRUE(fe->windowOf("Form4")->isMinimized());
 }
 
-int main(int argc, char** argv) {
-  qputenv("QT_QPA_PLATFORM", "offscreen");
-  QApplication app(argc, argv);
-  QApplication::setQuitOnLastWindowClosed(false);
-  installFontSubstitutions();
-  QApplication::setFont(fontFor(std::nullopt));
-  ::testing::InitGoogleTest(&argc, argv);
-  return RUN_ALL_TESTS();
-}
+int main(int argc, char** argv) { return offscreen::run(argc, argv); }
