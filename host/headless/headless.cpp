@@ -55,13 +55,17 @@ std::pair<Twips, Twips> Headless::clientSize(const Scene& s) const {
   return {s.def().width, s.def().height};
 }
 
+int Headless::controlAt(const Scene& s, PointF p) const {
+  const auto [w, h] = clientSize(s);
+  return hitTest(s.controls(), w, h, p);
+}
+
 bool Headless::moveTo(std::string_view scene, PointF p) {
   Scene* s = target(scene);
   if (s == nullptr) {
     return false;
   }
-  const auto [w, h] = clientSize(*s);
-  const int hit = hitTest(s->controls(), w, h, p);
+  const int hit = controlAt(*s, p);
   if (hit < 0) {
     return true;
   }
@@ -77,8 +81,7 @@ bool Headless::click(std::string_view scene, PointF p) {
   if (s == nullptr) {
     return false;
   }
-  const auto [w, h] = clientSize(*s);
-  const int hit = hitTest(s->controls(), w, h, p);
+  const int hit = controlAt(*s, p);
   if (hit < 0) {
     return true;
   }

@@ -85,6 +85,8 @@ public:
   // The client size a scene's window has here: its design size, or the screen for a maximized one.
   [[nodiscard]] std::pair<Twips, Twips> clientSize(const Scene& s) const;
   [[nodiscard]] std::vector<std::string> shownScenes() const;
+  // The control that takes the pointer at a point of a scene's client area, or -1.
+  [[nodiscard]] int controlAt(const Scene& s, PointF twips) const;
 
   // Frontend
   void created(Scene& scene) override;
