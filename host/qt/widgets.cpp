@@ -128,11 +128,6 @@ SceneWindow::SceneWindow(Runtime& runtime, Scene& scene) : runtime_(&runtime), s
   const SceneDef& d = scene.def();
   setGeometry(px(d.left), px(d.top), px(d.width), px(d.height));
   build();
-  if (d.caption.empty()) {
-    // Qt gives an untitled window the program's name; a blank keeps its title bar empty.
-    create();
-    windowHandle()->setTitle(QStringLiteral(" "));
-  }
 }
 
 void SceneWindow::build() {
