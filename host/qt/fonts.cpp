@@ -5,14 +5,14 @@
 #include <algorithm>
 #include <cmath>
 
+#include "qt/text.h"
+
 namespace forms::qt {
 
 namespace {
 
 constexpr std::string_view kPGothic = "ＭＳ Ｐゴシック";
 constexpr std::string_view kPop = "HG創英角ﾎﾟｯﾌﾟ体";
-
-QString qs(std::string_view s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
 
 // A real face of its own (not a generic name such as "Sans Serif") with kana and kanji.
 bool writesJapanese(const QString& family) {

@@ -9,13 +9,10 @@
 #include <cmath>
 #include <memory>
 
+#include "qt/text.h"
 #include "qt/widgets.h"
 
 namespace forms::qt {
-
-namespace {
-QString qs(std::string_view s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
-} // namespace
 
 QtFrontend::QtFrontend(std::vector<SceneEntry> catalog, QObject* parent)
     : QObject(parent), runtime_(std::make_unique<Runtime>(std::move(catalog), clock_, random_)) {

@@ -12,14 +12,13 @@
 #include <cmath>
 
 #include "qt/fonts.h"
+#include "qt/text.h"
 
 namespace forms::qt {
 
 namespace {
 
 constexpr const char* kControlProperty = "formsControl";
-
-QString qs(std::string_view s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
 
 const Control& controlOf(const Scene& scene, int i) { return scene.controls()[static_cast<std::size_t>(i)]; }
 

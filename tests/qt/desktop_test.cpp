@@ -36,6 +36,7 @@
 #include "qt/desktop.h"
 #include "qt/fonts.h"
 #include "qt/frontend.h"
+#include "qt/text.h"
 #include "qt/widgets.h"
 #include "scenes/scenes.h"
 
@@ -48,8 +49,6 @@ constexpr std::string_view kPop = "HG創英角ﾎﾟｯﾌﾟ体";
 constexpr std::string_view kPGothic = "ＭＳ Ｐゴシック";
 // Where no sound server listens.
 constexpr const char* kNoServer = "unix:/nonexistent/botoron-no-sound-server";
-
-QString qs(std::string_view s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
 
 // Collects what the code under it writes to standard error.
 class StderrCapture {
