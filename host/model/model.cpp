@@ -212,10 +212,10 @@ bool takesFocus(const std::vector<Control>& controls, int index) {
   return isWindowed(controls[static_cast<std::size_t>(index)].kind()) && isShown(controls, index);
 }
 
-std::vector<int> focusOrder(const std::vector<Control>& controls) {
+std::vector<int> tabOrder(const std::vector<Control>& controls) {
   std::vector<int> order;
   for (std::size_t i = 0; i < controls.size(); ++i) {
-    if (takesFocus(controls, static_cast<int>(i))) {
+    if (isWindowed(controls[i].kind())) {
       order.push_back(static_cast<int>(i));
     }
   }
@@ -223,6 +223,12 @@ std::vector<int> focusOrder(const std::vector<Control>& controls) {
     return controls[static_cast<std::size_t>(x)].def->tabIndex <
            controls[static_cast<std::size_t>(y)].def->tabIndex;
   });
+  return order;
+}
+
+std::vector<int> focusOrder(const std::vector<Control>& controls) {
+  std::vector<int> order = tabOrder(controls);
+  std::erase_if(order, [&](int i) { return !isShown(controls, i); });
   return order;
 }
 

@@ -166,7 +166,9 @@ std::vector<int> stackingOrder(const std::vector<Control>& controls);
 // The control that receives the pointer at p (client twips), or -1 for the form itself.
 int hitTest(const std::vector<Control>& controls, Twips clientWidth, Twips clientHeight, PointF p);
 
-// Controls that take the keyboard focus, in ascending TabIndex.
+// Every control that can ever take the focus, hidden or not, in ascending TabIndex.
+std::vector<int> tabOrder(const std::vector<Control>& controls);
+// Those of them that take the keyboard focus now, in the same order.
 std::vector<int> focusOrder(const std::vector<Control>& controls);
 bool takesFocus(const std::vector<Control>& controls, int index);
 

@@ -175,16 +175,7 @@ void SceneWindow::build() {
   restack();
   // Tab order follows TabIndex; Qt skips what is hidden.
   QWidget* prev = nullptr;
-  std::vector<int> order;
-  for (std::size_t i = 0; i < controls.size(); ++i) {
-    if (isWindowed(controls[i].kind())) {
-      order.push_back(static_cast<int>(i));
-    }
-  }
-  std::stable_sort(order.begin(), order.end(), [&](int a, int b) {
-    return controlOf(*scene_, a).def->tabIndex < controlOf(*scene_, b).def->tabIndex;
-  });
-  for (int i : order) {
+  for (int i : tabOrder(controls)) {
     QWidget* w = widgets_[static_cast<std::size_t>(i)];
     if (prev != nullptr) {
       QWidget::setTabOrder(prev, w);
