@@ -17,7 +17,7 @@
 #include <sstream>
 #include <string>
 
-#include "bench/setup.h"
+#include "qt/desktop.h"
 #include "qt/frontend.h"
 #include "scenes/scenes.h"
 
@@ -75,8 +75,10 @@ QPushButton* buttonOf(forms::qt::QtFrontend& fe, std::string_view scene, std::st
 } // namespace
 
 int main(int argc, char* argv[]) {
+  // Set up exactly as the game sets itself up, so the figures compare like with like.
+  forms::qt::prepareDesktop();
   QApplication app(argc, argv);
-  bench::setUpLikeTheGame();
+  forms::qt::setUpDesktop();
   const std::string mode = argc > 1 ? argv[1] : "";
   const double seconds = argc > 2 ? std::atof(argv[2]) : 0;
   if ((mode != "rest" && mode != "scold") || seconds <= 0) {

@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "bench/setup.h"
+#include "qt/desktop.h"
 #include "qt/frontend.h"
 #include "scenes/scenes.h"
 
@@ -138,8 +138,10 @@ private:
 } // namespace
 
 int main(int argc, char* argv[]) {
+  // Set up exactly as the game sets itself up, so the figures compare like with like.
+  forms::qt::prepareDesktop();
   QApplication app(argc, argv);
-  bench::setUpLikeTheGame();
+  forms::qt::setUpDesktop();
   const std::string mode = argc > 1 ? argv[1] : "";
   const int runs = argc > 2 ? std::atoi(argv[2]) : 1;
   if ((mode != "stopwatch" && mode != "beeps") || runs < 1) {
