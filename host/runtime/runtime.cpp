@@ -41,8 +41,7 @@ const std::string& ControlRef::caption() const { return control().caption; }
 float ControlRef::left() const { return control().left; }
 float ControlRef::top() const { return control().top; }
 std::int32_t ControlRef::interval() const { return control().interval; }
-double ControlRef::number() const { return numberOperand(control().text); }
-double ControlRef::leadingNumber() const { return forms::leadingNumber(control().text); }
+double ControlRef::number() const { return textToNumber(control().text); }
 
 void ControlRef::setText(std::string value) {
   control().text = std::move(value);

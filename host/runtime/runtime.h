@@ -86,9 +86,8 @@ public:
   [[nodiscard]] std::int32_t interval() const;
   void setInterval(std::int32_t ms);
 
-  // The text read as a number combined with a number, and by its leading number.
+  // The number the text holds (textToNumber).
   [[nodiscard]] double number() const;
-  [[nodiscard]] double leadingNumber() const;
 
   [[nodiscard]] Control& control() const;
   [[nodiscard]] int index() const { return index_; }
