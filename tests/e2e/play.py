@@ -13,7 +13,7 @@ level and the 0.5 s of the bomb throw; each says how much slack it has.
 
     play.py --game build/botoron --assets assets --shots build/e2e-shots PLAY
 
-PLAY is one of: title, close, maze, wall, story, caught, cafe.
+PLAY is one of: title, args, close, maze, wall, story, caught, cafe.
 """
 
 from __future__ import annotations
@@ -449,6 +449,27 @@ def play_close(p: Player) -> None:
     expect_exit(p.s)
 
 
+def toolkit_options(outdir: Path) -> list[str]:
+    """What the toolkit would take from a command line: a style sheet that paints
+    every widget green, a platform that does not exist and a right-to-left layout."""
+    sheet = outdir / "green.qss"
+    sheet.write_text("* { background-color: #00ff00; color: #00ff00; }\n")
+    return ["-stylesheet", str(sheet), "-platform", "nosuchplatform", "-reverse"]
+
+
+def play_args(p: Player) -> None:
+    """Started with the toolkit's own options on its command line, the game plays
+    as without: the title, the shop unpainted by the style sheet, and a close that
+    ends it with status 0. Nothing is timed."""
+    f2 = p.title()
+    c = p.s.client(f2)
+    green = sum(1 for q in c.getdata() if near(q, (0, 255, 0), 40))
+    if green:
+        raise Failure(f"{green} pixels of Form2 are painted by the style sheet on the command line")
+    p.s.close_window(f2)
+    expect_exit(p.s)
+
+
 def play_maze(p: Player) -> None:
     """The maze played along the free way to the goal; then the cans come.
 
@@ -540,7 +561,7 @@ def expect_exit(s: Session) -> None:
         raise Failure(f"windows are left after the end: {left}")
 
 
-PLAYS = {"title": play_title, "close": play_close, "maze": play_maze, "wall": play_wall,
+PLAYS = {"title": play_title, "args": play_args, "close": play_close, "maze": play_maze, "wall": play_wall,
          "story": play_story, "caught": play_caught, "cafe": play_cafe}
 
 
@@ -580,7 +601,7 @@ def main() -> int:
     ok = False
     try:
         s.start_x()
-        s.start_game()
+        s.start_game(toolkit_options(outdir) if args.play == "args" else None)
         PLAYS[args.play](Player(s))
         ok = True
     except Exception as e:  # noqa: BLE001 - every failure is reported the same way
