@@ -117,8 +117,8 @@ std::size_t skipBlanks(std::string_view s, std::size_t i) {
   return i;
 }
 
-} // namespace
-
+// Full-width digits, point, signs and the ideographic space, as a Japanese input
+// method types them, folded to their ASCII forms; every other character is kept.
 std::string foldWidth(std::string_view text) {
   std::string out;
   out.reserve(text.size());
@@ -150,6 +150,8 @@ std::string foldWidth(std::string_view text) {
   }
   return out;
 }
+
+} // namespace
 
 double textToNumber(std::string_view text) {
   const std::string s = foldWidth(text);

@@ -18,8 +18,4 @@ double textToNumber(std::string_view text);
 // trailing zeros, no point for a whole value, at most 15 significant digits.
 std::string numberToText(double value);
 
-// Full-width digits, point, signs and the ideographic space, as a Japanese input
-// method types them, folded to their ASCII forms; every other character is kept.
-std::string foldWidth(std::string_view text);
-
 } // namespace forms

@@ -43,8 +43,6 @@ QColor colourOf(Colour c, const QPalette& palette) {
       return palette.color(QPalette::Base);
     case 14: // selected text
       return palette.color(QPalette::HighlightedText);
-    case 15:
-      return palette.color(QPalette::Button);
     default:
       return palette.color(QPalette::Window);
     }
