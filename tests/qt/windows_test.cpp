@@ -9,6 +9,7 @@
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QTest>
 #include <QTimer>
 
 #include "qt/fonts.h"
@@ -135,6 +136,32 @@ TEST_F(QtTest, ContainedControlsAreClippedInsideTheirContainersBorder) {
     }
   }
   EXPECT_EQ(img.pixelColor(117, 22), QColor(Qt::red)) << "the child shows up to the inner edge";
+}
+
+// Form11's name buttons overlap by one pixel row each, and the portrait box
+// overlaps the last: a click there, as the window system hands it over, goes to
+// the control that comes earlier in the definition.
+TEST_F(QtTest, ClicksOnOnePixelOverlapsGoToTheEarlierControl) {
+  struct Row {
+    int y; // pixels
+    const char* control;
+    const char* choice;
+  } rows[] = {
+      {32, "Command2", "2"},  // ぽんた under 大森
+      {64, "Command4", "4"},  // 大森 under 梅太
+      {96, "Command4", "4"},  // 東野 under 梅太
+      {128, "Command3", "3"}, // the portrait box under 東野
+  };
+  for (const Row& r : rows) {
+    SceneWindow& w = show("Form11");
+    const Scene& s = w.scene();
+    const QPoint at(72, r.y);
+    EXPECT_EQ(nameAt(s, w.controlAt(at)), r.control) << r.y;
+    QTest::mouseClick(w.windowHandle(), Qt::LeftButton, Qt::NoModifier, at);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(fe->runtime().find("Form11")->ctl("Text1").text(), r.choice) << r.y;
+    unload("Form11");
+  }
 }
 
 TEST_F(QtTest, TheTitleDrawsItsColoursAndFrame) {
