@@ -51,12 +51,12 @@ QString listedName(const QString& family) {
     if (FcPatternGetString(fonts->fonts[i], FC_FAMILY, 0, &first) != FcResultMatch) {
       continue;
     }
-    const QString name = QString::fromUtf8(reinterpret_cast<const char*>(first));
+    QString name = QString::fromUtf8(reinterpret_cast<const char*>(first));
     if (!listed.contains(name, Qt::CaseInsensitive)) {
       continue;
     }
-    // A face of the family may also answer to a wider name ("M PLUS 2 Black" to "M PLUS 2"):
-    // the name asked for itself wins.
+    // A face may lead with a narrower name of its own ("M PLUS 2 Black") and answer
+    // to the family's too: a face listed under the very name asked for wins.
     if (name.compare(family, Qt::CaseInsensitive) == 0) {
       return name;
     }
