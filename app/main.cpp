@@ -7,6 +7,9 @@
 #include "scenes/scenes.h"
 
 int main(int argc, char* argv[]) {
+  if (!forms::qt::displayAnswers()) {
+    return 1;
+  }
   forms::qt::prepareDesktop();
   // The game takes no command line, so the toolkit gets none either: its own options
   // (a style sheet file, another platform, a reversed layout) do nothing here. The
