@@ -67,6 +67,7 @@ def relaunch(args, unprivileged: bool = False) -> int | None:
         shutil.rmtree(wanted, ignore_errors=True)
         if (shots / args.play).exists():
             shutil.copytree(shots / args.play, wanted)
+            print(f"screenshots and logs copied to {wanted}", file=sys.stderr if status else sys.stdout)
         return status
 
 
