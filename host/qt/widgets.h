@@ -38,6 +38,7 @@ public:
   // minimize asked of a window that has not been mapped yet.
   void minimizeOnceExposed();
   void detach() { detached_ = true; }
+  [[nodiscard]] bool detached() const { return detached_; }
 
   // From the control widgets.
   void pointerMoved(QPoint globalPos);
