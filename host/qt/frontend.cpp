@@ -6,6 +6,7 @@
 #include <QIcon>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QWindow>
 #include <cmath>
 #include <memory>
 
@@ -34,7 +35,12 @@ SceneWindow* QtFrontend::windowOf(std::string_view scene) const {
   return it == windows_.end() ? nullptr : it->second.get();
 }
 
-void QtFrontend::created(Scene& scene) { windows_[&scene] = std::make_unique<SceneWindow>(*runtime_, scene); }
+void QtFrontend::created(Scene& scene) {
+  auto w = std::make_unique<SceneWindow>(*runtime_, scene);
+  SceneWindow* kept = w.get();
+  connect(kept, &SceneWindow::keptOnScreen, this, [this, kept] { giveFocusBack(*kept); });
+  windows_[&scene] = std::move(w);
+}
 
 void QtFrontend::shown(Scene& scene) {
   SceneWindow* w = windows_.at(&scene).get();
@@ -55,8 +61,23 @@ void QtFrontend::shown(Scene& scene) {
   if (!minimize && !w->isMinimized()) {
     w->raise();
     w->activateWindow();
+    front_ = w;
   }
   w->focusFirst();
+}
+
+void QtFrontend::giveFocusBack(SceneWindow& kept) {
+  // The companion has no input of its own, so it never wants the keyboard again.
+  kept.windowHandle()->setFlag(Qt::WindowDoesNotAcceptFocus);
+  // The scene in front gets the focus back, and with it the top of the stack: the
+  // compositor took both from it for the companion. A Wayland client cannot take
+  // the focus (an activation request may only mark the window urgent), but a
+  // compositor gives it to a window as the window maps, and puts it on top; so the
+  // scene's window maps anew, its state untouched.
+  if (front_ != nullptr && front_ != &kept && front_->isVisible() && !front_->isMinimized()) {
+    front_->hide();
+    front_->show();
+  }
 }
 
 void QtFrontend::destroyed(Scene& scene) {
@@ -66,6 +87,9 @@ void QtFrontend::destroyed(Scene& scene) {
   }
   std::unique_ptr<SceneWindow> w = std::move(it->second);
   windows_.erase(it);
+  if (front_ == w.get()) {
+    front_ = nullptr;
+  }
   w->detach();
   w->hide();
   // The window may be the one whose event is being handled right now.
@@ -91,6 +115,16 @@ void QtFrontend::messageBox(std::string_view title, std::string_view prompt) {
   // A plain OK, without the tick some styles put on it.
   box.button(QMessageBox::Ok)->setIcon(QIcon());
   box.setWindowModality(Qt::ApplicationModal);
+  if (QGuiApplication::platformName() == QStringLiteral("wayland")) {
+    // The compositor places every window there; tied to the scene the player is
+    // in, the box is that scene's dialog, which compositors open over it.
+    for (const auto& [scene, w] : windows_) {
+      if (w.get() == QApplication::activeWindow()) {
+        box.winId();
+        box.windowHandle()->setTransientParent(w->windowHandle());
+      }
+    }
+  }
   // Wide enough for the window manager to show the game's title whole: a short
   // prompt alone would make the box so narrow that the title is cut to "ボ… 01".
   // The title bar's own face is the desktop's; allow for a larger bold one, and for

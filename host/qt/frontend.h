@@ -53,12 +53,15 @@ public:
   void ended() override;
 
 private:
+  void giveFocusBack(SceneWindow& kept);
+
   SteadyClock clock_;
   DefaultRandom random_;
   std::unique_ptr<Runtime> runtime_;
   QTimer scheduler_;
   Beeper beeper_;
   std::map<const Scene*, std::unique_ptr<SceneWindow>> windows_;
+  SceneWindow* front_ = nullptr; // the window last shown in front, with the focus
   bool quitOnEnd_ = true;
 };
 
