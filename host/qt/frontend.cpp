@@ -1,6 +1,7 @@
 #include "qt/frontend.h"
 
 #include <QApplication>
+#include <QEventLoop>
 #include <QFontMetrics>
 #include <QGridLayout>
 #include <QIcon>
@@ -21,7 +22,10 @@ QtFrontend::QtFrontend(std::vector<SceneEntry> catalog, QObject* parent)
   // One precise single-shot timer, always set for the earliest tick the runtime has due.
   scheduler_.setTimerType(Qt::PreciseTimer);
   scheduler_.setSingleShot(true);
-  connect(&scheduler_, &QTimer::timeout, this, [this] { runtime_->serviceTimers(); });
+  connect(&scheduler_, &QTimer::timeout, this, [this] {
+    replayClicks();
+    runtime_->serviceTimers();
+  });
 }
 
 QtFrontend::~QtFrontend() = default;
@@ -39,6 +43,8 @@ void QtFrontend::created(Scene& scene) {
   auto w = std::make_unique<SceneWindow>(*runtime_, scene);
   SceneWindow* kept = w.get();
   connect(kept, &SceneWindow::keptOnScreen, this, [this, kept] { giveFocusBack(*kept); });
+  connect(kept, &SceneWindow::clickRefused, this,
+          [this, &scene](int control) { clickRefused(scene, control); });
   windows_[&scene] = std::move(w);
 }
 
@@ -141,7 +147,52 @@ void QtFrontend::messageBox(std::string_view title, std::string_view prompt) {
   if (onBox) {
     onBox(box);
   }
-  box.exec();
+  // Modal through its modality, in a loop of its own rather than exec(), so that
+  // it can be shown anew without ending the wait.
+  QEventLoop wait;
+  connect(&box, &QDialog::finished, &wait, [this, &wait] {
+    boxClosed_ = true;
+    wait.quit();
+  });
+  if (QGuiApplication::platformName() == QStringLiteral("wayland")) {
+    // A compositor may hand the keyboard to a scene the box blocks and raise that
+    // scene over it (sway does, on a click): the box would be buried, and the game
+    // stuck behind it. Mapped anew, it comes back in front with the keyboard.
+    connect(qApp, &QGuiApplication::focusWindowChanged, &box, [&box](QWindow* now) {
+      if (now != nullptr && now != box.windowHandle() && box.isVisible()) {
+        box.hide();
+        box.show();
+      }
+    });
+  }
+  box.show();
+  wait.exec(QEventLoop::DialogExec);
+  boxClosed_ = false;
+  if (!clicks_.empty()) {
+    QMetaObject::invokeMethod(this, &QtFrontend::replayClicks, Qt::QueuedConnection);
+  }
+}
+
+void QtFrontend::clickRefused(const Scene& scene, int control) {
+  // Input that was already on its way when the player closed the box reaches
+  // the box's loop before the box's handler has returned. It came after the box,
+  // so it is the scene's: it waits for the handler to end, and goes before any
+  // tick held meanwhile, as input goes before timers.
+  if (boxClosed_) {
+    clicks_.emplace_back(scene.name(), control);
+  }
+}
+
+void QtFrontend::replayClicks() {
+  auto clicks = std::exchange(clicks_, {});
+  if (runtime_->inHandler()) {
+    return; // the handler opened another box, and they fell on that one
+  }
+  for (const auto& [name, control] : clicks) {
+    if (Scene* scene = runtime_->find(name)) {
+      runtime_->click(*scene, control);
+    }
+  }
 }
 
 void QtFrontend::beep() {

@@ -7,6 +7,9 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <string>
+#include <utility>
+#include <vector>
 
 #include "qt/beep.h"
 #include "qt/widgets.h"
@@ -54,6 +57,8 @@ public:
 
 private:
   void giveFocusBack(SceneWindow& kept);
+  void clickRefused(const Scene& scene, int control);
+  void replayClicks();
 
   SteadyClock clock_;
   DefaultRandom random_;
@@ -61,7 +66,9 @@ private:
   QTimer scheduler_;
   Beeper beeper_;
   std::map<const Scene*, std::unique_ptr<SceneWindow>> windows_;
-  SceneWindow* front_ = nullptr; // the window last shown in front, with the focus
+  SceneWindow* front_ = nullptr;                    // the window last shown in front, with the focus
+  bool boxClosed_ = false;                          // the box is closed; its handler has not returned yet
+  std::vector<std::pair<std::string, int>> clicks_; // made meanwhile: scene, control
   bool quitOnEnd_ = true;
 };
 

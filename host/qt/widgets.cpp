@@ -313,8 +313,8 @@ void SceneWindow::pointerMoved(QPoint globalPos) {
 }
 
 void SceneWindow::clicked(int control) {
-  if (!detached_) {
-    runtime_->click(*scene_, control);
+  if (!detached_ && !runtime_->click(*scene_, control)) {
+    emit clickRefused(control);
   }
 }
 

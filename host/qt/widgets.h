@@ -50,6 +50,8 @@ signals:
   // The window was asked to minimize and still holds the keyboard focus: the
   // compositor kept it on screen, in front, with the player's keys.
   void keptOnScreen();
+  // A click the runtime did not take (a handler or its box was running).
+  void clickRefused(int control);
 
 public:
   // From the control widgets.

@@ -174,6 +174,10 @@ class WaylandPlayer(Player):
                 time.sleep(0.3)
                 if s.scenes().get("Form9") is not None or s.scenes().get("Form8") is None:
                     raise Failure("a click on the station went through its open box")
+                # Sway gives the clicked station the keyboard and raises it over the
+                # box; the box must come back in front of it, with the keyboard.
+                b = s.wait(s.settled(lambda ws: boxes_in_front(ws, f8)), 5,
+                           "the box back in front of the station with the keyboard")
             s.close_box(b)
         # Between two boxes: Return closes the open one, and the click, sent in
         # the same breath, lands on "わかりました" before the next tick opens another.
@@ -191,6 +195,15 @@ class WaylandPlayer(Player):
             except Failure:
                 continue
         raise Failure("the station never took the acceptance between two scolding boxes")
+
+
+def boxes_in_front(ws: list[Window], scene: Window) -> Window | None:
+    """The message box, if it holds the focus and lies above the scene."""
+    box = next((w for w in ws if w.title == BOX_TITLE), None)
+    below = next((w for w in ws if w.id == scene.id), None)
+    if box is None or not box.focused or (below is not None and ws.index(below) > ws.index(box)):
+        return None
+    return box
 
 
 def overlap(a: Window, b: Window) -> bool:
@@ -231,7 +244,7 @@ def play_caught(p: WaylandPlayer) -> None:
     for attempt in (1, 2, 3):
         p.start_maze(f3, "maze-walls" if attempt == 1 else None, key=attempt == 2)
         p.touch_wall(f3)
-        p.box(f"maze-found-{attempt}" if attempt == 1 else None or f"maze-found-{attempt}", over=f3)
+        p.box(f"maze-found-{attempt}", over=f3)
         f3 = p.fresh_maze(f3, "maze-rebuilt" if attempt == 1 else None)
     s.click_tw(f3, *centre(FORM3_START))
     f6 = s.wait_scene("Form6", 10)
