@@ -121,15 +121,14 @@ void QtFrontend::messageBox(std::string_view title, std::string_view prompt) {
   // A plain OK, without the tick some styles put on it.
   box.button(QMessageBox::Ok)->setIcon(QIcon());
   box.setWindowModality(Qt::ApplicationModal);
-  if (QGuiApplication::platformName() == QStringLiteral("wayland")) {
-    // The compositor places every window there; tied to the scene the player is
-    // in, the box is that scene's dialog, which compositors open over it.
-    for (const auto& [scene, w] : windows_) {
-      if (w.get() == QApplication::activeWindow()) {
-        box.winId();
-        box.windowHandle()->setTransientParent(w->windowHandle());
-      }
-    }
+  const Scene* from = runtime_->handlerScene();
+  const auto opener = from != nullptr ? windows_.find(from) : windows_.end();
+  if (QGuiApplication::platformName() == QStringLiteral("wayland") && opener != windows_.end() &&
+      opener->second->isVisible()) {
+    // The compositor places every window there: as the dialog of the scene whose
+    // handler opens it, the box opens over that scene where compositors do so.
+    box.winId();
+    box.windowHandle()->setTransientParent(opener->second->windowHandle());
   }
   // Wide enough for the window manager to show the game's title whole: a short
   // prompt alone would make the box so narrow that the title is cut to "ボ… 01".

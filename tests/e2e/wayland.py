@@ -28,6 +28,7 @@ from __future__ import annotations
 
 import argparse
 import os
+import re
 import shutil
 import signal
 import sys
@@ -264,9 +265,160 @@ def play_caught(p: WaylandPlayer) -> None:
     s.shot("letter-typed", f9, ready=lambda c: dark_pixels(c, rect_px(story.FORM9_TEXT)) > before + 60)
     s.click_tw(f9, *centre(story.FORM9_OK))
     expect_exit(s)
+    # Each box was its scene's dialog, which a compositor that places dialogs over
+    # their parent (sway does not) uses: the maze's findings, the station's boxes.
+    parents = box_parents(s.outdir / "game.stderr")
+    s.log(f"the boxes' parents, by title: {parents}")
+    if parents[:3] != [" "] * 3 or not parents[3:] or set(parents[3:]) != {"Form8"}:
+        raise Failure(f"the boxes were not the dialogs of the scenes that opened them: parents {parents}")
 
 
-PLAYS = {"story": play_story, "caught": play_caught}
+def box_parents(log: Path) -> list[str | None]:
+    """From the game's Wayland protocol log: for each message box, in order, the
+    title of the window it was made the dialog of (None: none). The log itself is
+    cut down to the game's own messages afterwards."""
+    toplevels: dict[str, dict[str, str]] = {}
+    parents: list[str | None] = []
+    kept: list[str] = []
+    new = re.compile(r"-> xdg_surface@\d+\.get_toplevel\(new id (xdg_toplevel@\d+)\)")
+    call = re.compile(r"-> (xdg_toplevel@\d+)\.(set_parent|set_title|destroy)\((.*)\)$")
+    for line in log.read_text(encoding="utf-8", errors="replace").splitlines():
+        if not line.startswith("["):
+            kept.append(line)
+        elif m := new.search(line):
+            toplevels[m.group(1)] = {}
+        elif m := call.search(line):
+            t = toplevels.setdefault(m.group(1), {})
+            if m.group(2) == "set_parent":
+                t["parent"] = m.group(3)
+            elif m.group(2) == "set_title":
+                t["title"] = m.group(3)[1:-1]
+                if t["title"] == BOX_TITLE:
+                    parent = toplevels.get(t.get("parent", ""), {})
+                    parents.append(parent.get("title"))
+    log.write_text("".join(f"{k}\n" for k in kept), encoding="utf-8")
+    return parents
+
+
+def blocks_with_detail(img: Image.Image, box: tuple[int, int, int, int]) -> float:
+    """Of the 2 x 2 blocks of device pixels in `box` (logical pixels at scale 2) on
+    the edges of ink, the share whose four pixels differ: 0 for text drawn at scale
+    1 and doubled, whose edges all fall between blocks; well above it for text drawn
+    at the device's density."""
+    x0, y0, x1, y1 = box
+    grey = img.convert("L").load()
+
+    def block(x: int, y: int) -> tuple[int, ...]:
+        return (grey[2 * x, 2 * y], grey[2 * x + 1, 2 * y], grey[2 * x, 2 * y + 1], grey[2 * x + 1, 2 * y + 1])
+
+    edges = detailed = 0
+    for y in range(y0, y1 - 1):
+        for x in range(x0, x1 - 1):
+            here = block(x, y)
+            if min(here) >= 160:
+                continue  # no ink
+            uniform = len(set(here)) == 1
+            if uniform and block(x + 1, y) == here and block(x, y + 1) == here:
+                continue  # inside a stroke
+            edges += 1
+            detailed += not uniform
+    return detailed / edges if edges else 0.0
+
+
+def doubled_picture(img: Image.Image, asset: str, box: tuple[int, int, int, int]) -> float:
+    """How much of a picture box's inside, at scale 2, shows every picture pixel as a
+    sharp 2 x 2 square of its own colour (0 to 1)."""
+    x0, y0, x1, y1 = box
+    pic = Image.open(story.ASSETS / f"{asset}.bmp").convert("RGB")
+    w, h = min(pic.width, x1 - x0), min(pic.height, y1 - y0)
+    want = pic.crop((0, 0, w, h)).resize((2 * w, 2 * h), Image.NEAREST).tobytes()
+    seen = img.crop((2 * x0, 2 * y0, 2 * (x0 + w), 2 * (y0 + h))).tobytes()
+    same = sum(1 for i in range(0, len(seen), 3) if all(abs(seen[i + k] - want[i + k]) <= 8 for k in range(3)))
+    return same / (4 * w * h)
+
+
+def play_density(p: WaylandPlayer) -> None:
+    """A high-density output: at scale 2 every picture pixel is a sharp 2 x 2 square
+    and the captions are drawn at the device's density, not doubled. The output
+    then goes to scale 1.5 as a player would set it, and what the player gets is
+    measured. Then the last window is closed with Alt+F4 and the program ends.
+    Nothing is timed."""
+    s = p.s
+    f1 = s.wait_scene("Form1", 20)
+    p.native()
+    title = (24, 24, 257, 105)  # the title's label, where its red caption is
+
+    def title_drawn(img: Image.Image) -> bool:
+        return img.size == (2 * f1.w, 2 * f1.h) and sum(
+            1 for q in img.crop((48, 48, 514, 210)).getdata() if q[0] > 200 and q[1] < 80) > 2000
+
+    img = s.wait(lambda: (i := s.grab_device((f1.x, f1.y, f1.w, f1.h))) and title_drawn(i) and i, 5,
+                 "the title drawn at scale 2")
+    s.save("scale2-title-Form1", img)
+    detail = blocks_with_detail(img, title)
+    s.log(f"scale 2: {detail:.0%} of the title's inked 2x2 blocks have detail of their own")
+    if detail < 0.2:
+        raise Failure(f"the title is drawn at scale 1 and doubled ({detail:.0%} of its blocks have detail)")
+
+    f2 = s.wait_scene("Form2", 10)
+    picture = inner_px(FORM2_PICTURE)
+    img = s.wait(lambda: (i := s.grab_device((f2.x, f2.y, f2.w, f2.h))) and doubled_picture(
+        i, "Form2.Picture1", picture) > 0.99 and i, 5, "the shop's picture as sharp 2x2 squares")
+    s.save("scale2-shop-Form2", img)
+    caption = rect_px(FORM2_ENTER)
+    detail = blocks_with_detail(img, (caption[0] + 4, caption[1] + 4, caption[2] - 4, caption[3] - 4))
+    s.log(f"scale 2: every picture pixel a 2x2 square; {detail:.0%} of the button caption's blocks have detail")
+    if detail < 0.2:
+        raise Failure(f"the button's caption is drawn at scale 1 and doubled ({detail:.0%} of its blocks have detail)")
+
+    # At 1.5: Qt 6.4 knows only whole scales, and sway 1.7 tells a client on a 1.5
+    # output to draw at 2, then scales its windows down by 0.75 with its own filter.
+    # The game can do no better than to draw at 2 (it does): a picture pixel spans
+    # 1.5 device pixels, and its edges are soft.
+    s.set_scale(1.5)
+    f2 = s.wait_scene("Form2", 10)
+    size = (round(1.5 * f2.w), round(1.5 * f2.h))
+    if f2.size != (394, 315):
+        raise Failure(f"at scale 1.5 Form2's client area is {f2.w}x{f2.h} logical pixels, not 394x315")
+    seen = s.wait(lambda: (i := s.grab_device((f2.x, f2.y, f2.w, f2.h))).size == size and i, 5,
+                  "the shop at scale 1.5")
+    s.save("scale1.5-shop-Form2", seen)
+    flat, soft = scaled_picture(seen, "Form2.Picture1", picture, 1.5)
+    s.log(f"scale 1.5: {flat:.1%} of the picture's flat inner pixels keep their exact colour; "
+          f"{soft:.1%} of its device pixels are blends of two picture pixels")
+    if flat < 0.99:
+        raise Failure(f"at scale 1.5 only {flat:.1%} of the picture's flat inner pixels keep their colour")
+
+    s.close_window(f2)
+    expect_exit(s)
+
+
+def scaled_picture(img: Image.Image, asset: str, box: tuple[int, int, int, int], scale: float) -> tuple[float, float]:
+    """For a picture box's inside on a fractionally scaled output: the share of the
+    picture's pixels inside flat areas (a 5 x 5 patch of one colour) shown in their
+    exact colour, and the share of device pixels whose colour is none of the
+    picture's own (blends along edges)."""
+    x0, y0, x1, y1 = box
+    pic = Image.open(story.ASSETS / f"{asset}.bmp").convert("RGB")
+    w, h = min(pic.width, x1 - x0), min(pic.height, y1 - y0)
+    src, dev = pic.load(), img.load()
+    flat = kept = 0
+    for y in range(2, h - 2, 3):
+        for x in range(2, w - 2, 3):
+            c = src[x, y]
+            if any(src[x + dx, y + dy] != c for dx in range(-2, 3) for dy in range(-2, 3)):
+                continue
+            flat += 1
+            d = dev[int(scale * (x0 + x + 0.5)), int(scale * (y0 + y + 0.5))]
+            kept += all(abs(d[k] - c[k]) <= 8 for k in range(3))
+    palette = set(pic.crop((0, 0, w, h)).getdata())
+    region = img.crop((round(scale * x0), round(scale * y0), int(scale * (x0 + w)), int(scale * (y0 + h))))
+    blends = sum(n for n, c in region.getcolors(1 << 20) if c not in palette)
+    return (kept / flat if flat else 0.0), blends / (region.width * region.height)
+
+
+PLAYS = {"story": play_story, "caught": play_caught, "density": play_density}
+SCALES = {"density": 2}
 
 
 def span(text: str) -> range:
@@ -295,7 +447,7 @@ def main() -> int:
     shutil.rmtree(outdir, ignore_errors=True)
     outdir.mkdir(parents=True)
 
-    s = WaylandSession(str(Path(args.game).resolve()), outdir, span(args.ports))
+    s = WaylandSession(str(Path(args.game).resolve()), outdir, span(args.ports), SCALES.get(args.play, 1))
 
     def ended_from_outside(signum, _frame):
         raise Failure(f"stopped by signal {signum}")
@@ -306,7 +458,9 @@ def main() -> int:
     try:
         app_id = desktop_id(Path(args.data))
         s.start_compositor()
-        s.start_game()
+        # The caught play keeps the game's Wayland protocol log, to read which
+        # window each box was the dialog of.
+        s.start_game({"WAYLAND_DEBUG": "client"} if args.play == "caught" else None)
         PLAYS[args.play](WaylandPlayer(s, app_id))
         ok = True
     except Exception as e:  # noqa: BLE001 - every failure is reported the same way

@@ -153,6 +153,7 @@ class WaylandSession:
         self.outdir = outdir
         self.ports = list(ports)
         self.scale = scale
+        self.screen = SCREEN  # the output in logical pixels
         self.sway: subprocess.Popen | None = None
         self.vnc: subprocess.Popen | None = None
         self.proc: subprocess.Popen | None = None
@@ -337,6 +338,15 @@ class WaylandSession:
     def output(self) -> dict:
         return self._swaymsg("-t", "get_outputs")[0]
 
+    def set_scale(self, scale: float) -> None:
+        """Scales the output anew, as a player does in the display settings; its
+        device pixels stay, so the screen grows or shrinks in logical pixels."""
+        out = self.output()
+        self.command(f"output {out['name']} scale {scale}")
+        rect = self.wait(lambda: (o := self.output())["scale"] == scale and o["rect"], 5, f"the output at scale {scale}")
+        self.scale, self.screen = scale, (rect["width"], rect["height"])
+        self.log(f"the output is at scale {scale}: {rect['width']}x{rect['height']} logical pixels")
+
     def windows(self, viewable_only: bool = True) -> list[Window]:
         """Every application window in the compositor's tree, lowest first."""
         found: list[Window] = []
@@ -412,7 +422,7 @@ class WaylandSession:
         args = ["grim", "-t", "ppm"]
         if box is not None:
             x0, y0 = max(box[0], 0), max(box[1], 0)
-            x1, y1 = min(box[0] + box[2], SCREEN[0]), min(box[1] + box[3], SCREEN[1])
+            x1, y1 = min(box[0] + box[2], self.screen[0]), min(box[1] + box[3], self.screen[1])
             if x1 <= x0 or y1 <= y0:
                 raise Failure(f"nothing of {box[2]}x{box[3]}+{box[0]}+{box[1]} is on the screen")
             args += ["-g", f"{x0},{y0} {x1 - x0}x{y1 - y0}"]
