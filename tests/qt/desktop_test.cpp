@@ -533,6 +533,50 @@ TEST_F(DesktopTest, EnterAndEscapeCloseTheMessageBox) {
   }
 }
 
+// The player closes a scolding box and, in the same breath, presses "わかりました":
+// the press reaches the game while the box's handler is still finishing. It came
+// after the box, so it is the station's, and goes before the scolding tick that
+// fell due meanwhile. A press made while the box was still open is not.
+TEST_F(DesktopTest, AClickOnItsWayAsABoxClosesIsTheScenesBeforeTheHeldTick) {
+  for (const bool afterTheBox : {true, false}) {
+    SCOPED_TRACE(afterTheBox ? "pressed after the box closed" : "pressed while the box was open");
+    SceneWindow& f8 = show("Form8");
+    auto* accept = qobject_cast<QPushButton*>(f8.widgetFor(f8.scene().def().indexOf("Command1")));
+    auto* refuse = qobject_cast<QPushButton*>(f8.widgetFor(f8.scene().def().indexOf("Command2")));
+    ASSERT_NE(accept, nullptr);
+    ASSERT_NE(refuse, nullptr);
+    int opened = 0;
+    fe->onBox = [&](QMessageBox& box) {
+      const int n = ++opened;
+      QTimer::singleShot(0, &box, [&box, accept, afterTheBox, n] {
+        if (n == 2) { // the first scolding: ticks fall due and are held while it is open
+          QTest::qWait(20);
+          if (!afterTheBox) {
+            accept->click();
+          }
+        }
+        box.accept();
+        if (n == 2 && afterTheBox) {
+          accept->click();
+        }
+      });
+    };
+    refuse->click();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return fe->windowOf("Form9") != nullptr || opened >= 3; }, 3000));
+    if (afterTheBox) {
+      EXPECT_NE(fe->windowOf("Form9"), nullptr);
+      EXPECT_EQ(fe->windowOf("Form8"), nullptr);
+      EXPECT_EQ(opened, 2) << "the held tick scolded again";
+      unload("Form9");
+    } else {
+      EXPECT_EQ(fe->windowOf("Form9"), nullptr);
+      EXPECT_GE(opened, 3) << "the scolding went on";
+      fe->onBox = [](QMessageBox& box) { QTimer::singleShot(0, &box, &QMessageBox::accept); };
+      unload("Form8");
+    }
+  }
+}
+
 TEST_F(DesktopTest, TheBoxIsWideEnoughForTheTitleBarToShowTheGamesTitle) {
   int width = 0;
   bool plainOk = false;
