@@ -109,29 +109,29 @@ class RFB:
             self.sock.setblocking(False)
 
     @staticmethod
-    def _pointer(buttons: int, x: int, y: int) -> bytes:
+    def pointer_event(buttons: int, x: int, y: int) -> bytes:
         return struct.pack(">BBHH", 5, buttons, max(x, 0), max(y, 0))
 
     @staticmethod
-    def _key(keysym: int, down: bool) -> bytes:
+    def key_event(keysym: int, down: bool) -> bytes:
         return struct.pack(">BBxxI", 4, 1 if down else 0, keysym)
 
     def move(self, x: int, y: int) -> None:
         self.pos = (x, y)
-        self._send(self._pointer(self.buttons, x, y))
+        self._send(self.pointer_event(self.buttons, x, y))
 
     def click(self, x: int | None = None, y: int | None = None) -> None:
         """A left click, press and release in one write."""
         if x is not None and y is not None:
             self.pos = (x, y)
         px, py = self.pos
-        self._send(self._pointer(self.buttons, px, py) + self._pointer(self.buttons | 1, px, py)
-                   + self._pointer(self.buttons, px, py))
+        self._send(self.pointer_event(self.buttons, px, py) + self.pointer_event(self.buttons | 1, px, py)
+                   + self.pointer_event(self.buttons, px, py))
 
     def keys(self, *keysyms: int) -> None:
         """Presses the keys in order and releases them in reverse: a chord, or a single key."""
-        self._send(b"".join(self._key(k, True) for k in keysyms)
-                   + b"".join(self._key(k, False) for k in reversed(keysyms)))
+        self._send(b"".join(self.key_event(k, True) for k in keysyms)
+                   + b"".join(self.key_event(k, False) for k in reversed(keysyms)))
 
     def type(self, text: str, delay: float) -> None:
         for ch in text:
@@ -139,6 +139,8 @@ class RFB:
             time.sleep(delay)
 
     def batch(self, data: bytes) -> None:
+        """Events made with pointer_event and key_event, sent in one write: the
+        compositor passes them on together, as one breath of the player's."""
         self._send(data)
 
     def close(self) -> None:
