@@ -180,6 +180,7 @@ class WaylandPlayer(Player):
                 # box; the box must come back in front of it, with the keyboard.
                 b = s.wait(s.settled(lambda ws: boxes_in_front(ws, f8)), 5,
                            "the box back in front of the station with the keyboard")
+                s.save("screen-box-back-over-station", s.grab())
             s.close_box(b)
         # Between two boxes: Return closes the open one, and the click, sent in
         # the same breath, lands on "わかりました" before the next tick opens another.
