@@ -55,10 +55,12 @@ public:
   void timersChanged() override;
   void ended() override;
 
+private slots:
+  void replayClicks();
+
 private:
   void giveFocusBack(SceneWindow& kept);
   void clickRefused(const Scene& scene, int control);
-  void replayClicks();
 
   SteadyClock clock_;
   DefaultRandom random_;
