@@ -467,6 +467,26 @@ const SceneDef& keysScene() {
   return def;
 }
 
+// Counts the events of one type that reach a widget while it lives.
+class EventCounter final : public QObject {
+public:
+  EventCounter(QWidget& w, QEvent::Type type, int& count) : type_(type), count_(&count) {
+    w.installEventFilter(this);
+  }
+
+protected:
+  bool eventFilter(QObject* /*watched*/, QEvent* event) override {
+    if (event->type() == type_) {
+      ++*count_;
+    }
+    return false;
+  }
+
+private:
+  QEvent::Type type_;
+  int* count_;
+};
+
 } // namespace
 
 // How the companion window is minimized on Wayland, where a minimize asked before
@@ -484,6 +504,34 @@ TEST_F(DesktopTest, AWindowToBeMinimizedOnceExposedIsMinimizedAfterItsFirstExpos
     QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
   }
   EXPECT_TRUE(w->isMinimized());
+}
+
+// A compositor without a minimize (sway) leaves the companion on screen, in front
+// and with the keyboard: the maze maps anew, which gives it both back. Where the
+// minimize moved the focus away, as it does where minimize works, nothing changes.
+TEST_F(DesktopTest, TheMazeGetsTheFocusBackFromACompanionKeptOnScreen) {
+  for (const bool minimizeWorks : {true, false}) {
+    SCOPED_TRACE(minimizeWorks ? "the minimize moved the focus" : "the companion kept the focus");
+    SceneWindow& maze = show("Form3");
+    int mapped = 0;
+    EventCounter shows(maze, QEvent::Show, mapped);
+    fe->runtime().form("Form4");
+    SceneWindow* companion = fe->windowOf("Form4");
+    ASSERT_NE(companion, nullptr);
+    companion->minimizeOnceExposed();
+    companion->show();
+    companion->activateWindow();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return companion->isMinimized(); }, 2000));
+    if (minimizeWorks) {
+      maze.activateWindow();
+    }
+    QTest::qWait(SceneWindow::kMinimizeAnswerMs + 200);
+    EXPECT_EQ(mapped, minimizeWorks ? 0 : 1);
+    EXPECT_EQ(companion->windowHandle()->flags().testFlag(Qt::WindowDoesNotAcceptFocus), !minimizeWorks);
+    EXPECT_TRUE(maze.isVisible());
+    unload("Form3");
+    unload("Form4");
+  }
 }
 
 TEST_F(DesktopTest, FocusStartsAtTheLowestTabIndexAndTabFollowsTheOrder) {
