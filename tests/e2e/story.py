@@ -274,10 +274,9 @@ class Player:
         s.shot("box-dry-ice-well-done", b)
         s.close_box(b)
         s.wait_gone(f7, 5)
-        found = s.wait(lambda: s.scenes().get("Form10") or s.scenes().get("Form6"), 10, "the next scene")
+        found = s.wait_scene(("Form10", "Form6"), 10)
         if found.scene() != "Form10":
             raise Failure("the presses were not enough: the police car came instead of the water level")
-        s.log("Form10 is on screen")
         return found
 
     def water(self, f10: Window) -> None:
@@ -378,8 +377,7 @@ class Player:
 
     def outcome(self) -> Window:
         s = self.s
-        found = s.wait(lambda: s.scenes().get("Form13") or s.scenes().get("Form14"), 10, "the outcome of the throw")
-        s.log(f"{found.scene()} is on screen")
+        found = s.wait_scene(("Form13", "Form14"), 10)
         return found
 
     def success(self) -> None:

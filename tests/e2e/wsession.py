@@ -395,12 +395,15 @@ class WaylandSession:
 
         return look
 
-    def wait_scene(self, name: str, timeout: float = 10, other_than: int | None = None) -> Window:
-        def find(ws: list[Window]) -> Window | None:
-            return next((w for w in ws if w.viewable and w.scene() == name and w.id != other_than), None)
+    def wait_scene(self, name: str | tuple[str, ...], timeout: float = 10, other_than: int | None = None) -> Window:
+        """The window of a scene, or of whichever of several scenes comes, once settled."""
+        names = (name,) if isinstance(name, str) else name
 
-        w = self.wait(self.settled(find), timeout, f"the window of {name}")
-        self.log(f"{name} is on screen: client {w.w}x{w.h} at +{w.x}+{w.y}")
+        def find(ws: list[Window]) -> Window | None:
+            return next((w for w in ws if w.viewable and w.scene() in names and w.id != other_than), None)
+
+        w = self.wait(self.settled(find), timeout, f"the window of {' or '.join(names)}")
+        self.log(f"{w.scene()} is on screen: client {w.w}x{w.h} at +{w.x}+{w.y}")
         return w
 
     def wait_gone(self, win: Window, timeout: float = 10) -> None:

@@ -284,13 +284,17 @@ class Session:
         except (IndexError, ValueError):
             return 0
 
-    def wait_scene(self, name: str, timeout: float = 10, other_than: int | None = None) -> Window:
+    def wait_scene(self, name: str | tuple[str, ...], timeout: float = 10, other_than: int | None = None) -> Window:
+        """The window of a scene, or of whichever of several scenes comes."""
+        names = (name,) if isinstance(name, str) else name
+
         def found():
-            w = self.scenes().get(name)
+            scenes = self.scenes()
+            w = next((scenes[n] for n in names if n in scenes), None)
             return w if w is not None and w.id != other_than else None
 
-        w = self.wait(found, timeout, f"the window of {name}")
-        self.log(f"{name} is on screen: client {w.w}x{w.h} at +{w.x}+{w.y}")
+        w = self.wait(found, timeout, f"the window of {' or '.join(names)}")
+        self.log(f"{w.scene()} is on screen: client {w.w}x{w.h} at +{w.x}+{w.y}")
         return w
 
     def wait_gone(self, win: Window, timeout: float = 10) -> None:
