@@ -27,6 +27,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QWindow>
+#include <algorithm>
 #include <cmath>
 #include <memory>
 
@@ -176,8 +177,11 @@ void QtFrontend::messageBox(std::string_view title, std::string_view prompt) {
     // A compositor may hand the keyboard to a scene the box blocks and raise that
     // scene over it (sway does, on a click): the box would be buried, and the game
     // stuck behind it. Mapped anew, it comes back in front with the keyboard.
-    connect(qApp, &QGuiApplication::focusWindowChanged, &box, [&box](QWindow* now) {
-      if (now != nullptr && now != box.windowHandle() && box.isVisible()) {
+    connect(qApp, &QGuiApplication::focusWindowChanged, &box, [this, &box](QWindow* now) {
+      const bool scene = std::any_of(windows_.begin(), windows_.end(), [now](const auto& w) {
+        return w.second->isVisible() && w.second->windowHandle() == now;
+      });
+      if (scene && box.isVisible()) {
         box.hide();
         box.show();
       }

@@ -87,9 +87,9 @@ class WaylandPlayer(Player):
     def box(self, name: str, timeout: float = 10, over: Window | None = None) -> None:
         """A message box: the game's title, the focus, over the scene that opened it; closed with Return."""
         s = self.s
-        b = s.wait_box(timeout)
+        s.wait_box(timeout)
+        b = s.focused_box()
         self.native()
-        s.wait_focus(b, 3)
         if over is not None:
             self.expect_over(b, over)
         s.shot(f"box-{name}", b, ready=lambda c: dark_pixels(c, (0, 0, c.width, c.height)) > 30)
@@ -165,9 +165,9 @@ class WaylandPlayer(Player):
         s.click_tw(f8, *centre(FORM8_REFUSE))
         self.box("station-refused", over=f8)
         for n in range(1, boxes + 1):
-            b = s.wait_box()
+            s.wait_box()
+            b = s.focused_box()
             self.native()
-            s.wait_focus(b, 3)
             self.expect_over(b, f8)
             if n == 1:
                 s.shot("box-station-scolding", b, ready=lambda c: dark_pixels(c, (0, 0, c.width, c.height)) > 30)
@@ -185,8 +185,8 @@ class WaylandPlayer(Player):
         # Between two boxes: Return closes the open one, and the click, sent in
         # the same breath, lands on "わかりました" before the next tick opens another.
         for attempt in range(1, 11):
-            b = s.wait_box()
-            s.wait_focus(b, 3)
+            s.wait_box()
+            s.focused_box()
             s.move_tw(f8, *centre(FORM8_ACCEPT))
             time.sleep(0.05)
             s.rfb.batch(RFB.key_event(RFB.RETURN, True) + RFB.key_event(RFB.RETURN, False)

@@ -550,9 +550,15 @@ class WaylandSession:
         assert self.rfb is not None
         self.rfb.type(text, delay)
 
+    def focused_box(self, timeout: float = 3) -> Window:
+        """The message box, once it holds the keyboard focus (the game may have shown
+        it anew to bring it back in front)."""
+        return self.wait(self.settled(lambda ws: next((w for w in ws if w.title == BOX_TITLE and w.focused), None)),
+                         timeout, "the message box to hold the keyboard focus")
+
     def close_box(self, box: Window) -> None:
-        """Presses Return in a message box, which has the keyboard focus, and waits for it to go."""
-        self.wait_focus(box, 3)
+        """Presses Return in the message box, which has the keyboard focus, and waits for it to go."""
+        box = self.focused_box()
         self.key(RFB.RETURN)
         self.wait_gone(box, 5)
 
