@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "qt/accessible.h"
 #include "qt/fonts.h"
 #include "qt/text.h"
 
@@ -234,6 +235,7 @@ void SceneWindow::apply(int control, Property what) {
     return;
   }
   const Control& c = controlOf(*scene_, control);
+  const bool wasHidden = w->isHidden();
   switch (what) {
   case Property::Visible:
     w->setVisible(c.visible);
@@ -257,6 +259,7 @@ void SceneWindow::apply(int control, Property what) {
     w->update();
     break;
   }
+  announceChange(*w, what, wasHidden);
 }
 
 void SceneWindow::focusFirst() {

@@ -40,6 +40,7 @@ public:
   // minimize at all; then keptOnScreen() follows.
   void minimizeOnceExposed();
   void detach() { detached_ = true; }
+  [[nodiscard]] bool detached() const { return detached_; }
 
   // How long a compositor has to answer a minimize before a window that still
   // holds the keyboard focus counts as kept on screen. One that minimizes moves

@@ -19,6 +19,7 @@ PLAY is one of: title, close, maze, wall, story, caught, cafe.
 from __future__ import annotations
 
 import argparse
+import contextlib
 import os
 import shutil
 import signal
@@ -29,7 +30,7 @@ from pathlib import Path
 sys.dont_write_bytecode = True  # keep the source tree clean of __pycache__
 import story
 from story import FORM3_START, MAZE_WAY, Player, centre, expect_exit
-from xsession import Failure, Session, tools_missing
+from xsession import Failure, Session, Window, tools_missing
 
 # ---- the plays -----------------------------------------------------------------
 
@@ -116,9 +117,8 @@ def play_cafe(p: Player) -> None:
     expect_exit(p.s)
 
 
-def play_caught(p: Player) -> None:
-    """Found three times, the fourth "開始" calls the police; a few characters typed
-    into the letter and "ok" end the program with status 0. Nothing is timed."""
+def caught_in_maze(p: Player) -> Window:
+    """Found three times, the fourth "開始" calls the police: the police car, Form6."""
     s = p.s
     f3 = p.enter_maze(p.title())
     for attempt in (1, 2, 3):
@@ -129,8 +129,14 @@ def play_caught(p: Player) -> None:
     s.click_tw(f3, *centre(FORM3_START))
     f6 = s.wait_scene("Form6", 10)
     s.wait_gone(f3, 5)
-    p.caught_route(f6)
-    expect_exit(s)
+    return f6
+
+
+def play_caught(p: Player) -> None:
+    """Found three times, the fourth "開始" calls the police; a few characters typed
+    into the letter and "ok" end the program with status 0. Nothing is timed."""
+    p.caught_route(caught_in_maze(p))
+    expect_exit(p.s)
 
 
 PLAYS = {"title": play_title, "close": play_close, "maze": play_maze, "wall": play_wall,
@@ -142,16 +148,27 @@ def displays(span: str) -> range:
     return range(int(first), int(last or first) + 1)
 
 
-def main() -> int:
-    ap = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
+def main(plays=None, description: str | None = None, relaunch=None, around_game=None) -> int:
+    """Runs one play, chosen on the command line from `plays` (these plays by default).
+
+    Plays kept in other files pass hooks: `relaunch(args)` may run the whole play
+    again in another setting and return its status (None: go on here), and
+    `around_game(session, play)` gives a context to hold while the game runs, entered
+    after the X server has started and before the game does."""
+    plays = PLAYS if plays is None else plays
+    ap = argparse.ArgumentParser(description=description or __doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
     ap.add_argument("--game", required=True, help="the program to play (build/botoron)")
     ap.add_argument("--shots", required=True, help="folder for the screenshots; each play gets its own")
     ap.add_argument("--assets", default=str(story.ASSETS), help="the pictures the screen is compared with")
     ap.add_argument("--displays", default=os.environ.get("BOTORON_E2E_DISPLAYS", "60-69"),
                     help="X display numbers to choose a free one from (default $BOTORON_E2E_DISPLAYS or 60-69)")
-    ap.add_argument("play", choices=sorted(PLAYS))
+    ap.add_argument("play", choices=sorted(plays))
     args = ap.parse_args()
     story.ASSETS = Path(args.assets)
+    if relaunch is not None:
+        status = relaunch(args)
+        if status is not None:
+            return status
 
     missing = tools_missing()
     if missing:
@@ -159,7 +176,7 @@ def main() -> int:
         return 1
     outdir = Path(args.shots) / args.play
     shutil.rmtree(outdir, ignore_errors=True)
-    outdir.mkdir(parents=True)
+    outdir.mkdir(parents=True, exist_ok=True)  # a play run as another user may keep its folder
 
     s = Session(str(Path(args.game).resolve()), outdir, displays(args.displays))
     # CTest's time-out and Ctrl+C end the play the same way as a failure: the X
@@ -171,10 +188,13 @@ def main() -> int:
     signal.signal(signal.SIGINT, ended_from_outside)
     ok = False
     try:
-        s.start_x()
-        s.start_game()
-        PLAYS[args.play](Player(s))
-        ok = True
+        with contextlib.ExitStack() as held:
+            s.start_x()
+            if around_game is not None:
+                held.enter_context(around_game(s, args.play))
+            s.start_game()
+            plays[args.play](Player(s))
+            ok = True
     except Exception as e:  # noqa: BLE001 - every failure is reported the same way
         print(f"FAILED: {args.play}: {e}", file=sys.stderr)
         if not isinstance(e, Failure):

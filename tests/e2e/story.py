@@ -409,11 +409,8 @@ class Player:
         return f6
 
     def caught_route(self, f6: Window) -> None:
-        """The police car, the station's demand accepted at once, the letter."""
-        s = self.s
-        f8 = self.police(f6)
-        s.click_tw(f8, *centre(FORM8_ACCEPT))
-        self.letter()
+        """The police car, the station's demand accepted at once, the letter typed and sent."""
+        self.write_letter(self.to_letter(f6))
 
     def police(self, f6: Window) -> Window:
         """From the police car to the station, which is returned."""
@@ -427,13 +424,23 @@ class Player:
                ready=lambda c: picture_shown(c, "Form8.Picture1", inner_px(FORM8_PICTURE)) > 0.99)
         return f8
 
-    def letter(self) -> None:
-        """The letter comes as the station goes; a few words typed, and "ok"."""
+    def to_letter(self, f6: Window) -> Window:
+        """From the police car through the station ("わかりました") to the letter, Form9."""
+        f8 = self.police(f6)
+        self.s.click_tw(f8, *centre(FORM8_ACCEPT))
+        return self.letter(f8)
+
+    def letter(self, f8: Window) -> Window:
+        """The letter, Form9, as the station goes."""
         s = self.s
         f9 = s.wait_scene("Form9", 10)
-        if s.scenes().get("Form8") is not None:
-            s.wait_gone(s.scenes()["Form8"], 5)
+        s.wait_gone(f8, 5)
         s.shot("letter-Form9", f9, ready=lambda c: dark_pixels(c, (0, 8, 40, 25)) > 20)
+        return f9
+
+    def write_letter(self, f9: Window) -> None:
+        """A few words typed into the letter, and "ok"."""
+        s = self.s
         s.click_tw(f9, *centre(FORM9_TEXT))
         before = dark_pixels(s.client(f9), rect_px(FORM9_TEXT))
         s.type_text("gomen nasai")

@@ -252,8 +252,9 @@ def play_caught(p: WaylandPlayer) -> None:
     s.click_tw(f3, *centre(FORM3_START))
     f6 = s.wait_scene("Form6", 10)
     s.wait_gone(f3, 5)
-    p.scolding(p.police(f6))
-    p.letter()
+    f8 = p.police(f6)
+    p.scolding(f8)
+    p.write_letter(p.letter(f8))
     p.native()
     expect_exit(s)
     # Each box was its scene's dialog, which a compositor that places dialogs over
