@@ -374,6 +374,32 @@ TEST_F(RuntimeTest, AnObserverSeesEveryHandlerStartAndReturn) {
   h.runtime().observe(nullptr);
 }
 
+TEST_F(RuntimeTest, ABoxKnowsTheSceneWhoseHandlerOpenedIt) {
+  const Scene* clicked = nullptr;
+  std::vector<std::string> openers;
+  h.onBox = [&](const std::string& prompt) {
+    const Scene* s = h.runtime().handlerScene();
+    openers.push_back(prompt + ": " +
+                      (s == nullptr                 ? "none"
+                       : s == clicked               ? "the clicked P"
+                       : s == h.runtime().find("P") ? "the fresh P"
+                                                    : "another"));
+  };
+  Probe::onClick1 = [&](Probe& p) {
+    clicked = &p;
+    p.MsgBox("click");
+    p.Unload("P");
+    p.Show("P"); // the fresh P's load handler runs inside this one and returns
+    p.MsgBox("after the load");
+  };
+  Probe::onTick = [](Probe& p) { p.MsgBox("tick"); };
+  h.click("P", "Command1");
+  EXPECT_EQ(h.runtime().handlerScene(), nullptr);
+  h.advance(100);
+  EXPECT_EQ(openers, (std::vector<std::string>{"click: the clicked P", "after the load: the clicked P",
+                                               "tick: the fresh P"}));
+}
+
 TEST_F(RuntimeTest, EndStopsEverythingAtOnce) {
   Probe::onClick1 = [](Probe& p) {
     p.runtime().end();

@@ -1,11 +1,13 @@
 #include "qt/widgets.h"
 
 #include <QCloseEvent>
+#include <QGuiApplication>
 #include <QHash>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QResizeEvent>
+#include <QScreen>
 #include <QStyle>
 #include <QTextLayout>
 #include <QWindow>
@@ -126,7 +128,16 @@ SceneWindow::SceneWindow(Runtime& runtime, Scene& scene) : runtime_(&runtime), s
   setAutoFillBackground(true);
   const SceneDef& d = scene.def();
   setGeometry(px(d.left), px(d.top), px(d.width), px(d.height));
+  if (d.state == WindowState::Maximized && QGuiApplication::platformName() == QStringLiteral("wayland")) {
+    // Some compositors have no maximize (sway keeps a floating window at the size
+    // it asks for): there the window still opens as large as the screen, so that
+    // every can placed beyond the design size can be reached. Where the window is
+    // maximized, this size only comes back when the player restores it.
+    resize(screen()->availableSize());
+  }
   build();
+  minimizeAnswer_.setSingleShot(true);
+  connect(&minimizeAnswer_, &QTimer::timeout, this, &SceneWindow::checkMinimized);
 }
 
 void SceneWindow::build() {
@@ -273,9 +284,20 @@ bool SceneWindow::eventFilter(QObject* watched, QEvent* event) {
     minimizePending_ = false;
     windowHandle()->removeEventFilter(this);
     // After this expose has painted the window and handed it to the compositor.
-    QMetaObject::invokeMethod(this, "showMinimized", Qt::QueuedConnection);
+    QMetaObject::invokeMethod(this, "minimizeNow", Qt::QueuedConnection);
   }
   return QWidget::eventFilter(watched, event);
+}
+
+void SceneWindow::minimizeNow() {
+  showMinimized();
+  minimizeAnswer_.start(kMinimizeAnswerMs);
+}
+
+void SceneWindow::checkMinimized() {
+  if (!detached_ && isActiveWindow()) {
+    emit keptOnScreen();
+  }
 }
 
 void SceneWindow::pointerMoved(QPoint globalPos) {
@@ -295,8 +317,8 @@ void SceneWindow::pointerMoved(QPoint globalPos) {
 }
 
 void SceneWindow::clicked(int control) {
-  if (!detached_) {
-    runtime_->click(*scene_, control);
+  if (!detached_ && !runtime_->click(*scene_, control)) {
+    emit clickRefused(control);
   }
 }
 

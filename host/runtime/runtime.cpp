@@ -4,6 +4,7 @@
 #include <cassert>
 #include <cstdio>
 #include <cstdlib>
+#include <utility>
 
 #include "model/numtext.h"
 
@@ -318,7 +319,9 @@ void Runtime::dispatch(Scene& scene, int control, Event e) {
     observer_->handlerStarting(scene, control, e);
   }
   ++depth_;
+  const Scene* outer = std::exchange(handling_, &scene);
   it->handler(); // the scene object outlives this call even if the handler unloads it
+  handling_ = outer;
   --depth_;
   if (observer_ != nullptr) {
     observer_->handlerReturned(scene, control, e);

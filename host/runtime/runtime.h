@@ -225,6 +225,9 @@ public:
   [[nodiscard]] std::vector<Scene*> loaded() const;
   [[nodiscard]] bool ended() const { return ended_; }
   [[nodiscard]] bool inHandler() const { return depth_ > 0; }
+  // The scene whose handler runs now (the innermost one), or nullptr. It may have
+  // been unloaded by that handler already.
+  [[nodiscard]] const Scene* handlerScene() const { return handling_; }
   [[nodiscard]] bool boxOpen() const { return boxes_ > 0; }
   // Events delivered to scenes so far (loads, clicks, pointer moves, ticks), handled or not.
   [[nodiscard]] std::uint64_t eventsDelivered() const { return eventsDelivered_; }
@@ -253,6 +256,7 @@ private:
   std::vector<std::unique_ptr<Scene>> graveyard_;
   std::vector<Scene*> loading_; // whose Form_Load is running, innermost last
   int depth_ = 0;
+  const Scene* handling_ = nullptr;
   int boxes_ = 0;
   bool ended_ = false;
   std::uint64_t nextSerial_ = 1;

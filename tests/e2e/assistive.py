@@ -35,9 +35,10 @@ from pathlib import Path
 sys.dont_write_bytecode = True  # keep the source tree clean of __pycache__
 import bus
 import play
+import story
 from atspi import Node, Reader, find
-from play import FORM9_OK, FORM9_TEXT, FORM10_BOTTLE, FORM10_STOP, Player, centre, dark_pixels, rect_px
-from xsession import BOX_TITLE, Failure, Session, Window, _child_setup, _stop
+from story import FORM9_OK, FORM9_TEXT, FORM10_BOTTLE, FORM10_STOP, Player, centre, dark_pixels, rect_px
+from xsession import BOX_TITLE, Failure, Session, Window, child_setup, stop_process
 
 FORM10_DISPLAY = (2160, 3600, 1095, 270)   # Text1, the stopwatch's display
 # "gomennasai" as mozc converts it; either writing is the apology.
@@ -71,7 +72,7 @@ def services(s: Session, play_name: str):
     mark = f"BOTORON_E2E_IME={config}"
     env = dict(s.env, BOTORON_E2E_IME=str(config))
     daemon = subprocess.Popen(["ibus-daemon", "--replace", "--single", "--panel=disable", "--emoji-extension=disable"],
-                              env=env, stdout=s._logfile("ibus.log"), stderr=subprocess.STDOUT, preexec_fn=_child_setup)
+                              env=env, stdout=s._logfile("ibus.log"), stderr=subprocess.STDOUT, preexec_fn=child_setup)
     try:
         # The engine for every input context, once the daemon answers. (Asked to
         # switch, `ibus engine` reports failure until the engine has started.)
@@ -92,7 +93,7 @@ def services(s: Session, play_name: str):
         s.env["QT_IM_MODULE"] = "ibus"
         yield
     finally:
-        _stop(daemon)
+        stop_process(daemon)
         bus.end_started_with(mark)  # the engine and mozc's server, which outlive the daemon
 
 
@@ -194,7 +195,7 @@ def play_im_letter(p: Player) -> None:
     s.log(f"the letter reads {letter!r}")
     s.shot("letter-committed", f9, ready=lambda c: dark_pixels(c, rect_px(FORM9_TEXT)) > 60)
     s.click_tw(f9, *centre(FORM9_OK))
-    play.expect_exit(s)
+    story.expect_exit(s)
 
 
 def play_im_water(p: Player) -> None:
@@ -219,7 +220,7 @@ def play_im_water(p: Player) -> None:
     if prompt != "ちょうどいいぞ！ok":
         raise Failure(f"the stop on １０ said {prompt!r}, not ちょうどいいぞ！ok")
     c = s.shot("water-just-right", f10)
-    play.expect_picture(c, "Form10.Picture1", FORM10_BOTTLE, "the bottle view")
+    story.expect_picture(c, "Form10.Picture1", FORM10_BOTTLE, "the bottle view")
     s.shot("box-water-just-right", b)
     s.close_box(b)
     s.wait_gone(f10, 5)
