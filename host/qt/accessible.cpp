@@ -43,10 +43,12 @@ std::vector<QWidget*> exposedChildren(const QWidget* container) {
     return out;
   }
   const auto& controls = window->scene().controls();
+  // A picture box's controls lie in its client area, a widget of their own: ask the model.
+  const int containerIndex = controlIndexOf(*window, container); // -1: the window itself
   std::vector<int> order;
   for (int i = 0; i < static_cast<int>(controls.size()); ++i) {
     const QWidget* w = window->widgetFor(i);
-    if (w != nullptr && w->parentWidget() == container && !w->isHidden()) {
+    if (w != nullptr && controls[static_cast<std::size_t>(i)].container == containerIndex && !w->isHidden()) {
       order.push_back(i);
     }
   }
@@ -116,6 +118,16 @@ public:
       s.offscreen = true;
     }
     return s;
+  }
+
+  // A contained control's parent is its picture box, not the box's client area.
+  [[nodiscard]] QAccessibleInterface* parent() const override {
+    const SceneWindow* window = liveWindowOf(widget());
+    const int index = window != nullptr ? controlIndexOf(*window, widget()) : -1;
+    const int container =
+        index >= 0 ? window->scene().controls()[static_cast<std::size_t>(index)].container : -1;
+    return container >= 0 ? QAccessible::queryAccessibleInterface(window->widgetFor(container))
+                          : ShownChildren::parent();
   }
 
 protected:

@@ -71,7 +71,7 @@ void QtFrontend::created(Scene& scene) {
 void QtFrontend::shown(Scene& scene) {
   SceneWindow* w = windows_.at(&scene).get();
   // The design's window state is how a window first opens; a later show only makes
-  // it visible and brings it to the front, as the player left it.
+  // it visible and brings it to the front, as the player left it (but not minimized).
   const bool first = !w->isVisible();
   const bool minimize = first && scene.def().state == WindowState::Minimized;
   if (minimize && QGuiApplication::platformName() == QStringLiteral("wayland")) {
@@ -83,6 +83,10 @@ void QtFrontend::shown(Scene& scene) {
     w->showMaximized();
   } else {
     w->show();
+  }
+  if (!first && w->isMinimized()) {
+    // Minimized by the player: a show brings it back as it was, and to the front.
+    w->setWindowState((w->windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
   }
   if (!minimize && !w->isMinimized()) {
     w->raise();

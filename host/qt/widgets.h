@@ -97,15 +97,23 @@ class PictureWidget final : public QWidget {
 public:
   PictureWidget(SceneWindow& window, QWidget* parent, int control);
 
+  // The area inside the border, parent of the controls the box contains: Qt cuts
+  // them at its edges, as the model does. Pointer input on it goes to the box.
+  [[nodiscard]] QWidget* clientArea() const { return clientArea_; }
+
 protected:
   void paintEvent(QPaintEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
   void mouseMoveEvent(QMouseEvent* event) override;
   void mousePressEvent(QMouseEvent* event) override;
   void mouseReleaseEvent(QMouseEvent* event) override;
 
 private:
+  [[nodiscard]] QRect inner() const;
+
   SceneWindow* window_;
   int control_;
+  QWidget* clientArea_;
   bool pressed_ = false;
 };
 

@@ -13,7 +13,7 @@ level and the 0.5 s of the bomb throw; each says how much slack it has.
 
     play.py --game build/botoron --assets assets --shots build/e2e-shots PLAY
 
-PLAY is one of: title, close, maze, wall, story, caught, cafe.
+PLAY is one of: title, args, close, maze, wall, story, caught, cafe.
 """
 
 from __future__ import annotations
@@ -29,7 +29,7 @@ from pathlib import Path
 
 sys.dont_write_bytecode = True  # keep the source tree clean of __pycache__
 import story
-from story import FORM3_START, MAZE_WAY, Player, centre, expect_exit
+from story import FORM3_START, MAZE_WAY, Player, centre, expect_exit, near
 from xsession import Failure, Session, Window, tools_missing
 
 # ---- the plays -----------------------------------------------------------------
@@ -48,6 +48,27 @@ def play_close(p: Player) -> None:
     Nothing is timed: Alt+F4 is pressed again if the window is still there 2 s
     later, and the program has 10 s to end."""
     f2 = p.title()
+    p.s.close_window(f2)
+    expect_exit(p.s)
+
+
+def toolkit_options(outdir: Path) -> list[str]:
+    """What the toolkit would take from a command line: a style sheet that paints
+    every widget green, a platform that does not exist and a right-to-left layout."""
+    sheet = outdir / "green.qss"
+    sheet.write_text("* { background-color: #00ff00; color: #00ff00; }\n")
+    return ["-stylesheet", str(sheet), "-platform", "nosuchplatform", "-reverse"]
+
+
+def play_args(p: Player) -> None:
+    """Started with the toolkit's own options on its command line, the game plays
+    as without: the title, the shop unpainted by the style sheet, and a close that
+    ends it with status 0. Nothing is timed."""
+    f2 = p.title()
+    c = p.s.client(f2)
+    green = sum(1 for q in c.getdata() if near(q, (0, 255, 0), 40))
+    if green:
+        raise Failure(f"{green} pixels of Form2 are painted by the style sheet on the command line")
     p.s.close_window(f2)
     expect_exit(p.s)
 
@@ -139,7 +160,7 @@ def play_caught(p: Player) -> None:
     expect_exit(p.s)
 
 
-PLAYS = {"title": play_title, "close": play_close, "maze": play_maze, "wall": play_wall,
+PLAYS = {"title": play_title, "args": play_args, "close": play_close, "maze": play_maze, "wall": play_wall,
          "story": play_story, "caught": play_caught, "cafe": play_cafe}
 
 
@@ -192,7 +213,7 @@ def main(plays=None, description: str | None = None, relaunch=None, around_game=
             s.start_x()
             if around_game is not None:
                 held.enter_context(around_game(s, args.play))
-            s.start_game()
+            s.start_game(toolkit_options(outdir) if args.play == "args" else None)
             plays[args.play](Player(s))
             ok = True
     except Exception as e:  # noqa: BLE001 - every failure is reported the same way

@@ -174,11 +174,11 @@ class Session:
         self.wait(lambda: "window id" in self.xprop_root("_NET_SUPPORTING_WM_CHECK"), 15, "openbox to manage the screen")
         self.log("openbox is running")
 
-    def start_game(self) -> None:
-        self.proc = subprocess.Popen([self.game], env=self.env, stdin=subprocess.DEVNULL,
+    def start_game(self, args: list[str] | None = None) -> None:
+        self.proc = subprocess.Popen([self.game, *(args or [])], env=self.env, stdin=subprocess.DEVNULL,
                                      stdout=self._logfile("game.stdout"), stderr=self._logfile("game.stderr"),
                                      preexec_fn=child_setup)
-        self.log(f"started {self.game} (pid {self.proc.pid})")
+        self.log(f"started {' '.join([self.game, *(args or [])])} (pid {self.proc.pid})")
 
     def stop(self) -> None:
         if self.xlib is not None:

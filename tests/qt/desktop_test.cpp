@@ -557,6 +557,27 @@ TEST_F(DesktopTest, ALaterShowLeavesTheWindowAsThePlayerLeftIt) {
   }
 }
 
+// A show of a loaded scene that the player has minimized brings it back, in the
+// state it had before, and to the front.
+TEST_F(DesktopTest, AShowRestoresAndRaisesAWindowThePlayerMinimized) {
+  for (const std::string_view scene : {"Form2", "Form5"}) {
+    SceneWindow& w = show(scene);
+    const Qt::WindowStates before = w.windowState();
+    show("Form6"); // another window comes to the front
+    w.showMinimized();
+    QCoreApplication::processEvents();
+    ASSERT_TRUE(w.isMinimized()) << scene;
+    fe->runtime().show(scene);
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(w.isMinimized()) << scene;
+    EXPECT_EQ(w.windowState() & ~Qt::WindowActive, before & ~Qt::WindowActive) << scene;
+    EXPECT_TRUE(w.isVisible()) << scene;
+    EXPECT_EQ(QApplication::activeWindow(), &w) << scene;
+    unload("Form6");
+    unload(scene);
+  }
+}
+
 namespace {
 
 // Focus goes round the windowed controls that can be seen, in TabIndex order, from
