@@ -3,6 +3,9 @@
 #include <QApplication>
 #include <canberra.h>
 #include <cstdlib>
+#include <string>
+
+#include "runtime/runtime.h"
 
 namespace forms::qt {
 
@@ -42,7 +45,7 @@ struct Beeper::Sound {
       return false;
     }
     // The server shows these beside the game's sounds, e.g. in the desktop's volume mixer.
-    ca_proplist_sets(app, CA_PROP_APPLICATION_NAME, "ボトロンゲーム2001");
+    ca_proplist_sets(app, CA_PROP_APPLICATION_NAME, std::string(Runtime::kTitle).c_str());
     ca_proplist_sets(app, CA_PROP_APPLICATION_ID, "botoron");
     ca_proplist_sets(app, CA_PROP_APPLICATION_ICON_NAME, "botoron");
     const int changed = ca_context_change_props_full(context, app);
