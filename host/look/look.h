@@ -119,29 +119,10 @@ inline constexpr int kLinePixels = 1;
 
 // ---- Borders ------------------------------------------------------------------
 
-enum class Frame : std::uint8_t {
-  None,   // labels and lines: drawn straight onto their container
-  Sunken, // picture boxes: the rings below
-  Field,  // text boxes: the toolkit's own frame of an input field
-  Push,   // buttons: the toolkit's own push button
-};
-
-constexpr Frame frameOf(Kind kind) {
-  switch (kind) {
-  case Kind::PictureBox:
-    return Frame::Sunken;
-  case Kind::TextBox:
-    return Frame::Field;
-  case Kind::CommandButton:
-    return Frame::Push;
-  case Kind::Label:
-  case Kind::Timer:
-  case Kind::Line:
-    break;
-  }
-  return Frame::None;
-}
-
+// A picture box has a sunken border of its own, drawn ring by ring as below; labels
+// and lines have none; text boxes and buttons take the toolkit's own field and push
+// button frames.
+//
 // One ring of a sunken border, a pixel wide. The top-left colour takes the top row
 // and the left column whole, corners included; the bottom-right one the rest.
 struct Ring {
