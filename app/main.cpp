@@ -6,6 +6,9 @@
 #include "scenes/scenes.h"
 
 int main(int argc, char* argv[]) {
+  if (!forms::qt::displayAnswers()) {
+    return 1;
+  }
   forms::qt::prepareDesktop();
   QApplication app(argc, argv);
   forms::qt::setUpDesktop();

@@ -22,6 +22,15 @@ ensure_packages() {
   fi
 }
 
+# The Japanese locale, which the tests play the game under too: its players' own.
+ensure_japanese_locale() {
+  locale -a 2>/dev/null | grep -qix 'ja_JP.utf8' && return 0
+  echo "Generating the ja_JP.UTF-8 locale"
+  as_root sed -i -e 's/^#[[:space:]]*\(ja_JP\.UTF-8 UTF-8\)/\1/' /etc/locale.gen
+  grep -qx 'ja_JP.UTF-8 UTF-8' /etc/locale.gen || echo 'ja_JP.UTF-8 UTF-8' | as_root tee -a /etc/locale.gen > /dev/null
+  as_root locale-gen
+}
+
 # build DIR [cmake options...]
 build() {
   local dir=$1

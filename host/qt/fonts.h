@@ -11,8 +11,9 @@ namespace forms::qt {
 
 // The families tried, best first, for a face a scene names.
 QStringList substitutesFor(std::string_view face);
-// Those of them that are installed, best first; where none is, any installed family
-// that writes Japanese, so that no text turns into boxes.
+// Those of them that are installed, best first, each by the name Qt lists it under,
+// which follows the locale's language; where none is, any installed family that
+// writes Japanese, so that no text turns into boxes.
 QStringList installedSubstitutesFor(std::string_view face);
 // The font a control draws with: its own record, or the default 9-point gothic.
 QFont fontFor(const std::optional<Font>& font);
