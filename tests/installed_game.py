@@ -1,7 +1,9 @@
 #!/usr/bin/python3
 """Starts an installed game the way the menu does and checks the desktop knows it.
 
-Usage: installed_game.py ROOT   (ROOT holds usr/ as the package installs it)
+Usage: installed_game.py ROOT ENTRY
+  ROOT   holds usr/ as the package installs it ("/" for this system)
+  ENTRY  the package's menu entry, the file name in usr/share/applications/
 
 The menu entry's Exec runs with the package's games folder on PATH, under Xvfb and
 openbox on a free display from $BOTORON_E2E_DISPLAYS (default 60-69). The title
@@ -22,14 +24,13 @@ from xsession import Failure, Session  # noqa: E402
 
 def main() -> int:
     root = Path(sys.argv[1]).resolve()
-    entries = sorted((root / "usr/share/applications").glob("*.desktop"))
-    if len(entries) != 1:
-        print(f"expected one menu entry, found {[e.name for e in entries]}", file=sys.stderr)
-        return 1
-    app_id = entries[0].name.removesuffix(".desktop")
+    path = root / "usr/share/applications" / sys.argv[2]
+    app_id = path.name.removesuffix(".desktop")
     parser = configparser.ConfigParser(interpolation=None)
     parser.optionxform = str
-    parser.read(entries[0], encoding="utf-8")
+    if not parser.read(path, encoding="utf-8"):
+        print(f"no menu entry {path}", file=sys.stderr)
+        return 1
     entry = parser["Desktop Entry"]
     command = shlex.split(entry["Exec"])
     icon = root / f"usr/share/icons/hicolor/scalable/apps/{entry['Icon']}.svg"
@@ -61,7 +62,7 @@ def main() -> int:
             return 1
         finally:
             s.stop()
-    print(f"{command[0]} from {entries[0].name}: Form1 on screen, WM_CLASS class {app_id}")
+    print(f"{command[0]} from {path.name}: Form1 on screen, WM_CLASS class {app_id}")
     return 0
 
 

@@ -51,7 +51,8 @@ dpkg=(dpkg --root="$root" --force-not-root --force-depends --log=/dev/null)
 page=$(MANPATH="$root/usr/share/man" man -w 6 botoron) || fail "man 6 botoron finds no page"
 LC_ALL=C.UTF-8 MANWIDTH=80 man -l "$page" 2>/dev/null | grep -q 'botoron - small Japanese prank adventure' ||
   fail "man 6 botoron does not show the page"
-/usr/bin/python3 "$src/tests/installed_game.py" "$root" || fail "the installed game"
+entry=$(dpkg-deb -c "$deb" | grep -o 'usr/share/applications/[^/]*\.desktop$') || fail "the package has no menu entry"
+/usr/bin/python3 "$src/tests/installed_game.py" "$root" "$(basename "$entry")" || fail "the installed game"
 "${dpkg[@]}" --purge botoron > "$tmp/dpkg.log" 2>&1 || { cat "$tmp/dpkg.log"; fail "dpkg --purge"; }
 left=$(cd "$root" && find . -mindepth 1 ! -path ./var ! -path ./var/lib ! -path './var/lib/dpkg*' | sort)
 [ -z "$left" ] || fail "left behind after removal: $left"
