@@ -292,6 +292,18 @@ def sameness_checks(images):
               "identical pixels under names meant for different pictures")
 
 
+def description_checks(table):
+    """Each description beside the pictures names a picture that is listed, once."""
+    seen = set()
+    for line in (ASSETS / "descriptions.txt").read_text(encoding="utf-8").splitlines():
+        if not line or line.startswith("#"):
+            continue
+        name, _, words = line.partition(" ")
+        check(f"description of {name}", f"{name}.bmp" in table and name not in seen and words.strip() != "",
+              "names no listed picture, repeats one, or says nothing")
+        seen.add(name)
+
+
 def main():
     table = listed()
     images = {}
@@ -309,6 +321,7 @@ def main():
     desktop_icon_checks()
     sameness_checks(images)
     content_checks(images)
+    description_checks(table)
     print(f"{passed} passed, {len(failures)} failed")
     return 1 if failures else 0
 

@@ -260,8 +260,8 @@ public:
     }
     switch (e) {
     case Event::Timer:
-      if (rt.inHandler()) {
-        fail("a tick while a handler runs: " + nameOf(s, control));
+      if (rt.inHandler() || rt.boxOpen()) {
+        fail("a tick while a handler runs or a box is open: " + nameOf(s, control));
       }
       if (s.controls()[static_cast<std::size_t>(control)].interval <= 0) {
         fail("a tick of a stopped timer: " + nameOf(s, control));

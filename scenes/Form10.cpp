@@ -48,14 +48,14 @@ private:
   void Command1_Click() {
     ctl("Text1").setText("0");
     ctl("Timer1").setInterval(100);
-    ctl("Text2").setText(numberToText(ctl("Text2").leadingNumber() + 1));
+    ctl("Text2").setText(numberToText(ctl("Text2").number() + 1));
     ctl("Command1").setVisible(false);
     ctl("Command2").setVisible(true);
   }
 
   // The display is the watch's only memory: each tick goes on from what it
   // reads, so the tenths stay exact and "10" is really reached.
-  void Timer1_Timer() { ctl("Text1").setText(numberToText(ctl("Text1").leadingNumber() + 0.1)); }
+  void Timer1_Timer() { ctl("Text1").setText(numberToText(ctl("Text1").number() + 0.1)); }
 
   // Stopping does not stop the watch; the next start sets it back to "0".
   void Command2_Click() {

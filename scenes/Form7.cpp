@@ -66,7 +66,7 @@ private:
     }
   }
 
-  void countPress() { ctl("Text2").setText(numberToText(ctl("Text2").leadingNumber() + 1)); }
+  void countPress() { ctl("Text2").setText(numberToText(ctl("Text2").number() + 1)); }
 
   // Exactly 30 decides nothing: the next tick counts again.
   void Timer1_Timer() {

@@ -182,6 +182,94 @@ TEST_F(Maze, TheFreeWayFindsNobody) {
   EXPECT_EQ(h.scene("Form3")->serial(), serial);
 }
 
+// The maze as the player sees it once started, in client twips, right and bottom
+// edges excluded: every wall (Picture9 sits inside Picture7's border, at 1800 + 30 +
+// 3480 across and 2640 + 30 down), and the goal, cut by the window's bottom edge.
+struct Area {
+  const char* name;
+  double left, top, right, bottom;
+  [[nodiscard]] bool contains(PointF p) const {
+    return p.x >= left && p.x < right && p.y >= top && p.y < bottom;
+  }
+};
+constexpr double kMazeWidth = 5955;
+constexpr double kMazeHeight = 6705;
+const Area kWallAreas[] = {
+    {"Picture1", 0, 720, 375, 1935},      {"Picture2", 0, 360, 1815, 735},
+    {"Picture3", 1800, 360, 2175, 3015},  {"Picture4", 0, 1920, 1575, 2295},
+    {"Picture5", 1200, 1920, 1575, 3255}, {"Picture6", 1200, 3240, 5175, 3615},
+    {"Picture7", 1800, 2640, 5415, 3015}, {"Picture8", 4920, 3240, 5295, 6375},
+    {"Picture9", 5310, 2670, 5325, 2805}, {"Picture10", 5400, 2640, 5775, 6375},
+};
+const Area kGoalArea = {"Label2", 4920, 6360, 5775, kMazeHeight};
+
+// What a pointer at p does to a started maze: finds the player over any wall,
+// reaches the goal over the goal, and nothing elsewhere.
+std::string expectedAt(PointF p) {
+  for (const Area& a : kWallAreas) {
+    if (a.contains(p)) {
+      return "found";
+    }
+  }
+  return kGoalArea.contains(p) ? "goal" : "nothing";
+}
+
+// Both sides of every edge of every wall and of the goal: right at the edge (the
+// first twip on each side) and at the middle of the pixel on each side, at both
+// ends of the edge and half-way along it. At each point a fresh maze, started,
+// meets the pointer first.
+TEST(MazeEdges, EveryEdgeFindsThePlayerOnTheWallsSideOnly) {
+  struct Probe {
+    std::string where;
+    PointF at;
+  };
+  std::vector<Probe> probes;
+  const double px = 15;
+  const double mid = px / 2;
+  // Left and top edges are the wall's own, right and bottom ones are not.
+  const struct Offsets {
+    const char* how;
+    double lowIn, lowOut, highIn, highOut;
+  } offsets[] = {{"at the edge", 0, -0.5, -0.5, 0}, {"mid-pixel", mid, -mid, -mid, mid}};
+  std::vector<Area> areas(std::begin(kWallAreas), std::end(kWallAreas));
+  areas.push_back(kGoalArea);
+  for (const Area& a : areas) {
+    const std::string name(a.name);
+    const double alongX[] = {a.left + mid, std::floor((a.left + a.right) / 2 / px) * px + mid, a.right - mid};
+    const double alongY[] = {a.top + mid, std::floor((a.top + a.bottom) / 2 / px) * px + mid, a.bottom - mid};
+    for (int k = 0; k < 3; ++k) {
+      for (const Offsets& o : offsets) {
+        const std::string at = std::string(", ") + o.how + " " + std::to_string(k);
+        probes.push_back({name + " left edge, inside" + at, {a.left + o.lowIn, alongY[k]}});
+        probes.push_back({name + " left edge, outside" + at, {a.left + o.lowOut, alongY[k]}});
+        probes.push_back({name + " right edge, inside" + at, {a.right + o.highIn, alongY[k]}});
+        probes.push_back({name + " right edge, outside" + at, {a.right + o.highOut, alongY[k]}});
+        probes.push_back({name + " top edge, inside" + at, {alongX[k], a.top + o.lowIn}});
+        probes.push_back({name + " top edge, outside" + at, {alongX[k], a.top + o.lowOut}});
+        probes.push_back({name + " bottom edge, inside" + at, {alongX[k], a.bottom + o.highIn}});
+        probes.push_back({name + " bottom edge, outside" + at, {alongX[k], a.bottom + o.highOut}});
+      }
+    }
+  }
+  for (const Probe& p : probes) {
+    if (p.at.x < 0 || p.at.y < 0 || p.at.x >= kMazeWidth || p.at.y >= kMazeHeight) {
+      continue; // beyond the window: no pointer reaches the maze there
+    }
+    Headless h(scenes::catalog());
+    h.start();
+    h.advance(3000);
+    ASSERT_TRUE(h.click("Form2", "Command1"));
+    ASSERT_TRUE(h.click("Form3", "Command1"));
+    h.clearLog();
+    ASSERT_TRUE(h.moveTo("Form3", p.at));
+    std::string got = "nothing";
+    if (!h.log().empty()) {
+      got = h.log().front() == kFound ? "found" : h.isShown("Form5") ? "goal" : "something else";
+    }
+    EXPECT_EQ(got, expectedAt(p.at)) << p.where << " (" << p.at.x << ", " << p.at.y << ")";
+  }
+}
+
 TEST_F(Maze, FourthStartLeadsToThePoliceAndKeepsTheCompanion) {
   for (int attempt = 1; attempt <= 3; ++attempt) {
     pressStart();

@@ -20,6 +20,7 @@ public:
     on("Command2", Event::Click, &Probe::Command2_Click);
     onLoad(&Probe::Form_Load);
   }
+  static inline std::function<void(Probe&)> onFormLoad;
   static inline std::function<void(Probe&)> onTick;
   static inline std::function<void(Probe&)> onClick1;
   static inline std::function<void(Probe&)> onClick2;
@@ -30,7 +31,11 @@ public:
   using Scene::Unload;
 
 private:
-  void Form_Load() {}
+  void Form_Load() {
+    if (onFormLoad) {
+      onFormLoad(*this);
+    }
+  }
   void Timer1_Timer() {
     ++ticks;
     if (onTick) {
@@ -113,6 +118,7 @@ private:
 class RuntimeTest : public ::testing::Test {
 protected:
   void SetUp() override {
+    Probe::onFormLoad = nullptr;
     Probe::onTick = nullptr;
     Probe::onClick1 = nullptr;
     Probe::onClick2 = nullptr;
@@ -156,19 +162,37 @@ TEST_F(RuntimeTest, SettingTheIntervalRestartsTheCountEvenWhenUnchanged) {
   EXPECT_EQ(Probe::ticks, 1);
 }
 
-TEST_F(RuntimeTest, TicksDuringAMessageBoxAreHeldAsOneAndDeliveredAfterTheHandler) {
-  Probe::onClick1 = [](Probe& p) { p.MsgBox("wait"); };
-  int ticksWhileOpen = -1;
-  h.onBox = [&](const std::string&) {
-    h.advance(1000); // ten periods pass while the box is open
-    ticksWhileOpen = Probe::ticks;
-  };
-  h.click("P", "Command1");
-  EXPECT_EQ(ticksWhileOpen, 0);
-  EXPECT_EQ(Probe::ticks, 0); // not before the handler has returned to the loop
-  h.advance(0);
-  EXPECT_EQ(Probe::ticks, 1);
-  EXPECT_FALSE(h.runtime().nextDue() == std::nullopt);
+// Ten beats pass while a box stands open, inside a handler or outside any (as a
+// front end may open one): not one tick meanwhile, one at once when the handler
+// has returned, and the next on the beat the timer had before the box.
+TEST_F(RuntimeTest, TicksAreHeldWhileABoxIsOpenThenOneFollowsAndTheBeatGoesOn) {
+  for (const bool inHandler : {true, false}) {
+    SCOPED_TRACE(inHandler ? "box inside a handler" : "box outside any handler");
+    Headless fresh(probeCatalog());
+    Probe::ticks = 0;
+    Probe::onClick1 = [](Probe& p) { p.MsgBox("wait"); };
+    fresh.runtime().show("P"); // the timer beats at 100, 200, ...
+    int ticksWhileOpen = -1;
+    fresh.onBox = [&](const std::string&) {
+      fresh.advance(1050);
+      ticksWhileOpen = Probe::ticks;
+    };
+    if (inHandler) {
+      fresh.click("P", "Command1");
+    } else {
+      fresh.runtime().messageBox("wait");
+    }
+    EXPECT_EQ(ticksWhileOpen, 0);
+    EXPECT_EQ(Probe::ticks, 0);
+    fresh.advance(0); // 1050: the held tick, at once
+    EXPECT_EQ(Probe::ticks, 1);
+    fresh.advance(49);
+    EXPECT_EQ(Probe::ticks, 1);
+    fresh.advance(1); // 1100: the old beat
+    EXPECT_EQ(Probe::ticks, 2);
+    fresh.advance(100);
+    EXPECT_EQ(Probe::ticks, 3);
+  }
 }
 
 TEST_F(RuntimeTest, AHeldTickIsDroppedWhenItsSceneIsUnloaded) {
@@ -196,24 +220,81 @@ TEST_F(RuntimeTest, NoInputReachesAnySceneWhileABoxIsOpen) {
   EXPECT_NE(h.runtime().find("P"), nullptr);
 }
 
-TEST_F(RuntimeTest, UnloadInsideOwnHandlerLeavesTheRegistryAtOnce) {
-  std::uint64_t before = h.runtime().find("P")->serial();
+// After its own scene is unloaded, a handler runs on to its end; a reference to one
+// of the scene's controls then loads a fresh instance, unseen, as any reference to
+// an unloaded scene does, and the handler reads and writes that one.
+TEST_F(RuntimeTest, UnloadInsideOwnHandlerLeavesTheRegistryAtOnceAndAReferenceLoadsAFreshOne) {
+  const std::uint64_t before = h.runtime().find("P")->serial();
   std::string textAfter;
+  bool ranToTheEnd = false;
   Probe::onClick1 = [&](Probe& p) {
     p.ctl("Text1").setText("5");
     p.Unload("P");
     EXPECT_EQ(h.runtime().find("P"), nullptr);
-    // The handler goes on; its own scene object is still valid memory.
     textAfter = p.ctl("Text1").text();
-    p.Show("P"); // a fresh instance from the definition
+    EXPECT_NE(h.runtime().find("P"), nullptr);
+    EXPECT_FALSE(h.isShown("P"));
+    p.ctl("Text1").setText("6");
+    p.Show("P"); // the instance the reference loaded
+    ranToTheEnd = true;
   };
+  h.clearLog();
   h.click("P", "Command1");
-  EXPECT_EQ(textAfter, "5");
+  EXPECT_TRUE(ranToTheEnd);
+  EXPECT_EQ(textAfter, "0");
   Scene* fresh = h.runtime().find("P");
   ASSERT_NE(fresh, nullptr);
   EXPECT_NE(fresh->serial(), before);
-  EXPECT_EQ(h.text("P", "Text1"), "0");
+  EXPECT_EQ(h.text("P", "Text1"), "6");
   EXPECT_TRUE(h.isShown("P"));
+  EXPECT_EQ(h.log(), (std::vector<std::string>{"unload P", "load P", "show P"}));
+}
+
+// A show or a control reference made outside any handler, as the start-up show is,
+// while the scene's Form_Load takes it away again or ends the program.
+TEST_F(RuntimeTest, AShowOrReferenceOutsideAnyHandlerSurvivesWhateverFormLoadDoes) {
+  struct Case {
+    const char* what;
+    std::function<void(Probe&)> load;
+    bool byReference;
+    std::vector<std::string> log;
+    std::vector<std::string> shown;
+  };
+  const auto unloadItself = [](Probe& p) { p.Unload("P"); };
+  const auto endTheProgram = [](Probe& p) { p.runtime().end(); };
+  const auto unloadItselfAndReadOn = [](Probe& p) {
+    p.Unload("P");
+    EXPECT_EQ(p.ctl("Text1").text(), "0"); // the instance it runs in, not yet another load
+  };
+  const auto handOnToQ = [](Probe& p) {
+    p.Show("Q");
+    p.Unload("P");
+  };
+  const std::vector<Case> cases = {
+      {"show, unloads itself", unloadItself, false, {"load P", "unload P"}, {}},
+      {"show, unloads itself and reads on", unloadItselfAndReadOn, false, {"load P", "unload P"}, {}},
+      {"show, ends the program", endTheProgram, false, {"load P", "unload P", "end"}, {}},
+      {"show, hands on to Q", handOnToQ, false, {"load P", "load Q", "show Q", "unload P"}, {"Q"}},
+      {"reference, unloads itself", unloadItself, true, {"load P", "unload P"}, {}},
+      {"reference, ends the program", endTheProgram, true, {"load P", "unload P", "end"}, {}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    Headless fresh(probeCatalog());
+    Probe::ticks = 0;
+    Probe::onFormLoad = c.load;
+    if (c.byReference) {
+      EXPECT_EQ(fresh.runtime().form("P").name(), "P");
+    } else {
+      fresh.runtime().show("P");
+    }
+    Probe::onFormLoad = nullptr;
+    EXPECT_EQ(fresh.log(), c.log);
+    EXPECT_EQ(fresh.shownScenes(), c.shown);
+    EXPECT_EQ(fresh.runtime().find("P"), nullptr);
+    fresh.advance(1000);
+    EXPECT_EQ(Probe::ticks, 0);
+  }
 }
 
 TEST_F(RuntimeTest, AControlReferenceLoadsUnseenAndAShowMakesItVisible) {
@@ -291,6 +372,32 @@ TEST_F(RuntimeTest, AnObserverSeesEveryHandlerStartAndReturn) {
                              "return P.Command2 (unloaded)",
                          }));
   h.runtime().observe(nullptr);
+}
+
+TEST_F(RuntimeTest, ABoxKnowsTheSceneWhoseHandlerOpenedIt) {
+  const Scene* clicked = nullptr;
+  std::vector<std::string> openers;
+  h.onBox = [&](const std::string& prompt) {
+    const Scene* s = h.runtime().handlerScene();
+    openers.push_back(prompt + ": " +
+                      (s == nullptr                 ? "none"
+                       : s == clicked               ? "the clicked P"
+                       : s == h.runtime().find("P") ? "the fresh P"
+                                                    : "another"));
+  };
+  Probe::onClick1 = [&](Probe& p) {
+    clicked = &p;
+    p.MsgBox("click");
+    p.Unload("P");
+    p.Show("P"); // the fresh P's load handler runs inside this one and returns
+    p.MsgBox("after the load");
+  };
+  Probe::onTick = [](Probe& p) { p.MsgBox("tick"); };
+  h.click("P", "Command1");
+  EXPECT_EQ(h.runtime().handlerScene(), nullptr);
+  h.advance(100);
+  EXPECT_EQ(openers, (std::vector<std::string>{"click: the clicked P", "after the load: the clicked P",
+                                               "tick: the fresh P"}));
 }
 
 TEST_F(RuntimeTest, EndStopsEverythingAtOnce) {

@@ -65,6 +65,29 @@ TEST(Thrower, NameRowsFromTheTopPickTheirPortraits) {
   }
 }
 
+// The name buttons overlap by one pixel row (15 twips) each, and the portrait
+// box overlaps the last: a click on a shared row goes to the control that comes
+// earlier in the definition.
+TEST(Thrower, SharedRowsGoToTheEarlierControl) {
+  struct Row {
+    double y;
+    const char* choice;
+    const char* portrait;
+  } rows[] = {
+      {487.5, "2", "Form11.Picture3"},  // ぽんた (0-495) under 大森 (480-975)
+      {967.5, "4", "Form11.Picture5"},  // 大森 under 梅太 (960-1455)
+      {1447.5, "4", "Form11.Picture5"}, // 東野 (1440-1935) under 梅太
+      {1927.5, "3", "Form11.Picture4"}, // the portrait box (from 1920) under 東野
+  };
+  for (const auto& r : rows) {
+    Headless h(scenes::catalog());
+    h.runtime().show("Form11");
+    ASSERT_TRUE(h.click("Form11", PointF{1000, r.y}));
+    EXPECT_EQ(h.text("Form11", "Text1"), r.choice) << r.y;
+    EXPECT_EQ(pictureOf(h, "Form11", "Picture1"), r.portrait) << r.y;
+  }
+}
+
 TEST(Thrower, OnlyPontaReachesTheThrowAndOkAlwaysLeads) {
   struct Case {
     std::vector<const char*> clicks;

@@ -26,7 +26,6 @@ private:
 // Hands out the numbers a test gives it, then carries on with the program's own.
 class ScriptedRandom final : public RandomSource {
 public:
-  explicit ScriptedRandom(std::vector<float> values = {}) : values_(std::move(values)) {}
   void push(float v) { values_.push_back(v); }
   float next() override;
   [[nodiscard]] int drawn() const { return drawn_; }

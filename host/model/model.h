@@ -87,10 +87,6 @@ struct ControlDef {
     tabIndex = i;
     return *this;
   }
-  ControlDef& withText(std::string_view t) {
-    text = t;
-    return *this;
-  }
 };
 
 ControlDef pictureBox(std::string_view name, Twips l, Twips t, Twips w, Twips h);

@@ -1,5 +1,6 @@
 #include "numtext.h"
 
+#include <algorithm>
 #include <array>
 #include <cctype>
 #include <charconv>
@@ -62,6 +63,35 @@ Scan scanNumber(std::string_view s, std::size_t pos) {
   return r;
 }
 
+// The power of ten of a number's first significant digit: 2 for "120", -2 for
+// "0.05", 5 for "0.01e7". Only its sign is used, so a long exponent is clamped.
+long long magnitude(std::string_view num) {
+  constexpr long long kClamp = 1'000'000'000;
+  const std::size_t e = num.find_first_of("eE");
+  long long exponent = 0;
+  if (e != std::string_view::npos) {
+    std::size_t i = e + 1;
+    const bool negative = i < num.size() && num[i] == '-';
+    if (i < num.size() && (num[i] == '+' || num[i] == '-')) {
+      ++i;
+    }
+    for (; i < num.size() && isDigit(num[i]); ++i) {
+      exponent = std::min(exponent * 10 + (num[i] - '0'), kClamp);
+    }
+    exponent = negative ? -exponent : exponent;
+  }
+  const std::string_view mantissa = num.substr(0, e);
+  const std::size_t point = mantissa.find('.');
+  const std::string_view whole = mantissa.substr(0, point);
+  const std::size_t lead = whole.find_first_not_of('0');
+  if (lead != std::string_view::npos) {
+    return static_cast<long long>(whole.size() - lead) - 1 + exponent;
+  }
+  const std::string_view fraction = point == std::string_view::npos ? "" : mantissa.substr(point + 1);
+  const std::size_t first = fraction.find_first_not_of('0');
+  return first == std::string_view::npos ? -1 : -static_cast<long long>(first) - 1 + exponent;
+}
+
 double valueOf(std::string_view s, Scan sc) {
   std::string_view num = s.substr(sc.begin, sc.end - sc.begin);
   bool negative = false;
@@ -73,9 +103,7 @@ double valueOf(std::string_view s, Scan sc) {
   auto [ptr, ec] = std::from_chars(num.data(), num.data() + num.size(), v);
   if (ec == std::errc::result_out_of_range) {
     // Too large for a double reads as the largest one; too small as 0.
-    const auto e = num.find_first_of("eE");
-    const bool tiny = e != std::string_view::npos && e + 1 < num.size() && num[e + 1] == '-';
-    v = tiny ? 0.0 : std::numeric_limits<double>::max();
+    v = magnitude(num) < 0 ? 0.0 : std::numeric_limits<double>::max();
   } else if (ec != std::errc()) {
     v = 0;
   }
@@ -89,8 +117,8 @@ std::size_t skipBlanks(std::string_view s, std::size_t i) {
   return i;
 }
 
-} // namespace
-
+// Full-width digits, point, signs and the ideographic space, as a Japanese input
+// method types them, folded to their ASCII forms; every other character is kept.
 std::string foldWidth(std::string_view text) {
   std::string out;
   out.reserve(text.size());
@@ -123,17 +151,12 @@ std::string foldWidth(std::string_view text) {
   return out;
 }
 
-double leadingNumber(std::string_view text) {
+} // namespace
+
+double textToNumber(std::string_view text) {
   const std::string s = foldWidth(text);
   const Scan sc = scanNumber(s, skipBlanks(s, 0));
   return sc.begin == sc.end ? 0.0 : valueOf(s, sc);
-}
-
-double numberOperand(std::string_view text) {
-  // A text that is wholly a number reads as that number. Where a player typed
-  // something else, the number it starts with counts (0 when there is none), so
-  // a counter with letters in it plays on instead of stopping the game.
-  return leadingNumber(text);
 }
 
 std::string numberToText(double value) {

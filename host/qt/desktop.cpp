@@ -4,6 +4,7 @@
 #include <QIcon>
 #include <QStyle>
 
+#include "qt/accessible.h"
 #include "qt/fonts.h"
 
 namespace forms::qt {
@@ -30,6 +31,8 @@ void setUpDesktop() {
   // text); a dark desktop theme would turn their labels into dark patches.
   QApplication::setPalette(QApplication::style()->standardPalette());
   installFontSubstitutions();
+  // Labels and pictures are painted by the game; this tells a screen reader what they say.
+  installAccessibility();
   QApplication::setFont(fontFor(std::nullopt));
 }
 

@@ -1,11 +1,33 @@
+// The desktop front end on Qt 6, under X11 and as a native Wayland client.
+//
+// Does: one top-level window per shown scene at its design client size; the
+// design position under X11; the companion's minimized and the cans' maximized
+// window state; the message box, modal, with the game's title; timers on one
+// precise single-shot timer; the beep; input turned into the runtime's events.
+//
+// On Wayland the compositor decides, and the front end makes up for what it
+// may refuse:
+// - positions are the compositor's; a box is made the dialog of the scene whose
+//   handler opened it, which compositors that place dialogs open over that scene;
+// - a minimize may be ignored (sway has none): a companion still holding the
+//   keyboard after its minimize gives it back, and the top of the stack, to the
+//   scene in front, whose window maps anew, since a client cannot take the focus;
+// - a maximize may be ignored: the cans' window opens as large as the screen;
+// - a compositor may raise a scene over the box that blocks it (sway does, on a
+//   click): the box maps anew in front.
+// Does not: fractional scales. Qt 6.4 draws at the next whole scale and the
+// compositor scales that down (at 150 % a picture pixel spans 1.5 device pixels).
 #include "qt/frontend.h"
 
 #include <QApplication>
+#include <QEventLoop>
 #include <QFontMetrics>
 #include <QGridLayout>
 #include <QIcon>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QWindow>
+#include <algorithm>
 #include <cmath>
 #include <memory>
 
@@ -20,7 +42,10 @@ QtFrontend::QtFrontend(std::vector<SceneEntry> catalog, QObject* parent)
   // One precise single-shot timer, always set for the earliest tick the runtime has due.
   scheduler_.setTimerType(Qt::PreciseTimer);
   scheduler_.setSingleShot(true);
-  connect(&scheduler_, &QTimer::timeout, this, [this] { runtime_->serviceTimers(); });
+  connect(&scheduler_, &QTimer::timeout, this, [this] {
+    replayClicks();
+    runtime_->serviceTimers();
+  });
 }
 
 QtFrontend::~QtFrontend() = default;
@@ -34,12 +59,19 @@ SceneWindow* QtFrontend::windowOf(std::string_view scene) const {
   return it == windows_.end() ? nullptr : it->second.get();
 }
 
-void QtFrontend::created(Scene& scene) { windows_[&scene] = std::make_unique<SceneWindow>(*runtime_, scene); }
+void QtFrontend::created(Scene& scene) {
+  auto w = std::make_unique<SceneWindow>(*runtime_, scene);
+  SceneWindow* kept = w.get();
+  connect(kept, &SceneWindow::keptOnScreen, this, [this, kept] { giveFocusBack(*kept); });
+  connect(kept, &SceneWindow::clickRefused, this,
+          [this, &scene](int control) { clickRefused(scene, control); });
+  windows_[&scene] = std::move(w);
+}
 
 void QtFrontend::shown(Scene& scene) {
   SceneWindow* w = windows_.at(&scene).get();
   // The design's window state is how a window first opens; a later show only makes
-  // it visible and brings it to the front, as the player left it.
+  // it visible and brings it to the front, as the player left it (but not minimized).
   const bool first = !w->isVisible();
   const bool minimize = first && scene.def().state == WindowState::Minimized;
   if (minimize && QGuiApplication::platformName() == QStringLiteral("wayland")) {
@@ -52,11 +84,30 @@ void QtFrontend::shown(Scene& scene) {
   } else {
     w->show();
   }
+  if (!first && w->isMinimized()) {
+    // Minimized by the player: a show brings it back as it was, and to the front.
+    w->setWindowState((w->windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
+  }
   if (!minimize && !w->isMinimized()) {
     w->raise();
     w->activateWindow();
+    front_ = w;
   }
   w->focusFirst();
+}
+
+void QtFrontend::giveFocusBack(SceneWindow& kept) {
+  // The companion has no input of its own, so it never wants the keyboard again.
+  kept.windowHandle()->setFlag(Qt::WindowDoesNotAcceptFocus);
+  // The scene in front gets the focus back, and with it the top of the stack: the
+  // compositor took both from it for the companion. A Wayland client cannot take
+  // the focus (an activation request may only mark the window urgent), but a
+  // compositor gives it to a window as the window maps, and puts it on top; so the
+  // scene's window maps anew, its state untouched.
+  if (front_ != nullptr && front_ != &kept && front_->isVisible() && !front_->isMinimized()) {
+    front_->hide();
+    front_->show();
+  }
 }
 
 void QtFrontend::destroyed(Scene& scene) {
@@ -66,6 +117,9 @@ void QtFrontend::destroyed(Scene& scene) {
   }
   std::unique_ptr<SceneWindow> w = std::move(it->second);
   windows_.erase(it);
+  if (front_ == w.get()) {
+    front_ = nullptr;
+  }
   w->detach();
   w->hide();
   // The window may be the one whose event is being handled right now.
@@ -91,6 +145,15 @@ void QtFrontend::messageBox(std::string_view title, std::string_view prompt) {
   // A plain OK, without the tick some styles put on it.
   box.button(QMessageBox::Ok)->setIcon(QIcon());
   box.setWindowModality(Qt::ApplicationModal);
+  const Scene* from = runtime_->handlerScene();
+  const auto opener = from != nullptr ? windows_.find(from) : windows_.end();
+  if (QGuiApplication::platformName() == QStringLiteral("wayland") && opener != windows_.end() &&
+      opener->second->isVisible()) {
+    // The compositor places every window there: as the dialog of the scene whose
+    // handler opens it, the box opens over that scene where compositors do so.
+    box.winId();
+    box.windowHandle()->setTransientParent(opener->second->windowHandle());
+  }
   // Wide enough for the window manager to show the game's title whole: a short
   // prompt alone would make the box so narrow that the title is cut to "ボ… 01".
   // The title bar's own face is the desktop's; allow for a larger bold one, and for
@@ -107,7 +170,56 @@ void QtFrontend::messageBox(std::string_view title, std::string_view prompt) {
   if (onBox) {
     onBox(box);
   }
-  box.exec();
+  // Modal through its modality, in a loop of its own rather than exec(), so that
+  // it can be shown anew without ending the wait.
+  QEventLoop wait;
+  connect(&box, &QDialog::finished, &wait, [this, &wait] {
+    boxClosed_ = true;
+    wait.quit();
+  });
+  if (QGuiApplication::platformName() == QStringLiteral("wayland")) {
+    // A compositor may hand the keyboard to a scene the box blocks and raise that
+    // scene over it (sway does, on a click): the box would be buried, and the game
+    // stuck behind it. Mapped anew, it comes back in front with the keyboard.
+    connect(qApp, &QGuiApplication::focusWindowChanged, &box, [this, &box](QWindow* now) {
+      const bool scene = std::any_of(windows_.begin(), windows_.end(), [now](const auto& w) {
+        return w.second->isVisible() && w.second->windowHandle() == now;
+      });
+      if (scene && box.isVisible()) {
+        box.hide();
+        box.show();
+      }
+    });
+  }
+  box.show();
+  wait.exec(QEventLoop::DialogExec);
+  boxClosed_ = false;
+  if (!clicks_.empty()) {
+    // Through the meta-object system by name: clang-tidy's analyzer takes a functor's slot object for a leak.
+    QMetaObject::invokeMethod(this, "replayClicks", Qt::QueuedConnection);
+  }
+}
+
+void QtFrontend::clickRefused(const Scene& scene, int control) {
+  // Input that was already on its way when the player closed the box reaches
+  // the box's loop before the box's handler has returned. It came after the box,
+  // so it is the scene's: it waits for the handler to end, and goes before any
+  // tick held meanwhile, as input goes before timers.
+  if (boxClosed_) {
+    clicks_.emplace_back(scene.name(), control);
+  }
+}
+
+void QtFrontend::replayClicks() {
+  auto clicks = std::exchange(clicks_, {});
+  if (runtime_->inHandler()) {
+    return; // the handler opened another box, and they fell on that one
+  }
+  for (const auto& [name, control] : clicks) {
+    if (Scene* scene = runtime_->find(name)) {
+      runtime_->click(*scene, control);
+    }
+  }
 }
 
 void QtFrontend::beep() {

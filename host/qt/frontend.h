@@ -7,6 +7,9 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <string>
+#include <utility>
+#include <vector>
 
 #include "qt/beep.h"
 #include "qt/widgets.h"
@@ -52,13 +55,22 @@ public:
   void timersChanged() override;
   void ended() override;
 
+private slots:
+  void replayClicks();
+
 private:
+  void giveFocusBack(SceneWindow& kept);
+  void clickRefused(const Scene& scene, int control);
+
   SteadyClock clock_;
   DefaultRandom random_;
   std::unique_ptr<Runtime> runtime_;
   QTimer scheduler_;
   Beeper beeper_;
   std::map<const Scene*, std::unique_ptr<SceneWindow>> windows_;
+  SceneWindow* front_ = nullptr;                    // the window last shown in front, with the focus
+  bool boxClosed_ = false;                          // the box is closed; its handler has not returned yet
+  std::vector<std::pair<std::string, int>> clicks_; // made meanwhile: scene, control
   bool quitOnEnd_ = true;
 };
 

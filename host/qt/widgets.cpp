@@ -1,16 +1,20 @@
 #include "qt/widgets.h"
 
 #include <QCloseEvent>
+#include <QGuiApplication>
 #include <QHash>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QResizeEvent>
+#include <QScreen>
 #include <QStyle>
 #include <QTextLayout>
 #include <QWindow>
 #include <algorithm>
 #include <cmath>
 
+#include "qt/accessible.h"
 #include "qt/fonts.h"
 #include "qt/text.h"
 
@@ -42,8 +46,6 @@ QColor colourOf(Colour c, const QPalette& palette) {
       return palette.color(QPalette::Base);
     case 14: // selected text
       return palette.color(QPalette::HighlightedText);
-    case 15:
-      return palette.color(QPalette::Button);
     default:
       return palette.color(QPalette::Window);
     }
@@ -126,7 +128,16 @@ SceneWindow::SceneWindow(Runtime& runtime, Scene& scene) : runtime_(&runtime), s
   setAutoFillBackground(true);
   const SceneDef& d = scene.def();
   setGeometry(px(d.left), px(d.top), px(d.width), px(d.height));
+  if (d.state == WindowState::Maximized && QGuiApplication::platformName() == QStringLiteral("wayland")) {
+    // Some compositors have no maximize (sway keeps a floating window at the size
+    // it asks for): there the window still opens as large as the screen, so that
+    // every can placed beyond the design size can be reached. Where the window is
+    // maximized, this size only comes back when the player restores it.
+    resize(screen()->availableSize());
+  }
   build();
+  minimizeAnswer_.setSingleShot(true);
+  connect(&minimizeAnswer_, &QTimer::timeout, this, &SceneWindow::checkMinimized);
 }
 
 void SceneWindow::build() {
@@ -140,9 +151,11 @@ void SceneWindow::build() {
       if (contained != (pass == 1)) {
         continue;
       }
-      QWidget* parent = contained ? widgets_[static_cast<std::size_t>(c.container)] : this;
-      if (parent == nullptr) {
-        parent = this;
+      QWidget* parent = this;
+      if (contained) {
+        if (auto* box = qobject_cast<PictureWidget*>(widgets_[static_cast<std::size_t>(c.container)])) {
+          parent = box->clientArea();
+        }
       }
       const int idx = static_cast<int>(i);
       QWidget* w = nullptr;
@@ -185,10 +198,10 @@ void SceneWindow::build() {
 }
 
 void SceneWindow::place(int control) {
+  // Relative to the container's client area: the window's, or a picture box's inside its border.
   QWidget* w = widgets_[static_cast<std::size_t>(control)];
   const Control& c = controlOf(*scene_, control);
-  const double inset = c.container >= 0 ? kPictureBorder : 0;
-  w->setGeometry(px(inset + c.left), px(inset + c.top), px(c.width), px(c.height));
+  w->setGeometry(px(c.left), px(c.top), px(c.width), px(c.height));
 }
 
 void SceneWindow::restack() {
@@ -223,6 +236,7 @@ void SceneWindow::apply(int control, Property what) {
     return;
   }
   const Control& c = controlOf(*scene_, control);
+  const bool wasHidden = w->isHidden();
   switch (what) {
   case Property::Visible:
     w->setVisible(c.visible);
@@ -246,6 +260,7 @@ void SceneWindow::apply(int control, Property what) {
     w->update();
     break;
   }
+  announceChange(*w, what, wasHidden);
 }
 
 void SceneWindow::focusFirst() {
@@ -269,9 +284,20 @@ bool SceneWindow::eventFilter(QObject* watched, QEvent* event) {
     minimizePending_ = false;
     windowHandle()->removeEventFilter(this);
     // After this expose has painted the window and handed it to the compositor.
-    QMetaObject::invokeMethod(this, "showMinimized", Qt::QueuedConnection);
+    QMetaObject::invokeMethod(this, "minimizeNow", Qt::QueuedConnection);
   }
   return QWidget::eventFilter(watched, event);
+}
+
+void SceneWindow::minimizeNow() {
+  showMinimized();
+  minimizeAnswer_.start(kMinimizeAnswerMs);
+}
+
+void SceneWindow::checkMinimized() {
+  if (!detached_ && isActiveWindow()) {
+    emit keptOnScreen();
+  }
 }
 
 void SceneWindow::pointerMoved(QPoint globalPos) {
@@ -291,8 +317,8 @@ void SceneWindow::pointerMoved(QPoint globalPos) {
 }
 
 void SceneWindow::clicked(int control) {
-  if (!detached_) {
-    runtime_->click(*scene_, control);
+  if (!detached_ && !runtime_->click(*scene_, control)) {
+    emit clickRefused(control);
   }
 }
 
@@ -324,28 +350,41 @@ void SceneWindow::closeEvent(QCloseEvent* event) {
 // ---- Control widgets --------------------------------------------------------
 
 PictureWidget::PictureWidget(SceneWindow& window, QWidget* parent, int control)
-    : QWidget(parent), window_(&window), control_(control) {
+    : QWidget(parent), window_(&window), control_(control), clientArea_(new QWidget(this)) {
   setMouseTracking(true);
   setFocusPolicy(Qt::StrongFocus);
+  // Unpainted, so the box shows through; the pointer's moves, presses and releases
+  // over it are left unhandled and so reach the box.
+  clientArea_->setMouseTracking(true);
+  clientArea_->setGeometry(inner());
+}
+
+QRect PictureWidget::inner() const {
+  const int b = kPictureBorder / kTwipsPerPixel;
+  return rect().adjusted(b, b, -b, -b);
+}
+
+void PictureWidget::resizeEvent(QResizeEvent* event) {
+  QWidget::resizeEvent(event);
+  clientArea_->setGeometry(inner());
 }
 
 void PictureWidget::paintEvent(QPaintEvent* /*event*/) {
   QPainter p(this);
   const Control& c = controlOf(window_->scene(), control_);
-  const int b = kPictureBorder / kTwipsPerPixel;
   const QRect outer = rect();
-  const QRect inner = outer.adjusted(b, b, -b, -b);
+  const QRect inner = this->inner();
   // A sunken border, two pixels deep.
   p.fillRect(outer, palette().color(QPalette::Dark));
   p.fillRect(outer.adjusted(1, 1, 0, 0), palette().color(QPalette::Light));
   p.fillRect(outer.adjusted(1, 1, -1, -1), palette().color(QPalette::Shadow));
   p.fillRect(inner, backOf(c, palette()));
+  // The picture unscaled from the top-left corner of the inner area, and the lines
+  // the box contains, both cut at its edges.
+  p.setClipRect(inner);
   const QImage pic = pictureFor(c.picture);
   if (!pic.isNull()) {
-    // Unscaled from the top-left corner of the inner area, cut at its edges.
-    p.setClipRect(inner);
     p.drawImage(inner.topLeft(), pic);
-    p.setClipping(false);
   }
   // No focus mark: a picture box shows its picture and nothing over it.
   paintLines(p, window_->scene(), control_, inner.topLeft());

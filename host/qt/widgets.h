@@ -5,6 +5,7 @@
 #include <QImage>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTimer>
 #include <QWidget>
 #include <vector>
 
@@ -35,10 +36,25 @@ public:
   void apply(int control, Property what);
   void focusFirst();
   // Minimizes the window as soon as it is on screen: Wayland compositors drop a
-  // minimize asked of a window that has not been mapped yet.
+  // minimize asked of a window that has not been mapped yet. Some have no
+  // minimize at all; then keptOnScreen() follows.
   void minimizeOnceExposed();
   void detach() { detached_ = true; }
+  [[nodiscard]] bool detached() const { return detached_; }
 
+  // How long a compositor has to answer a minimize before a window that still
+  // holds the keyboard focus counts as kept on screen. One that minimizes moves
+  // the focus away within a frame or two.
+  static constexpr int kMinimizeAnswerMs = 300;
+
+signals:
+  // The window was asked to minimize and still holds the keyboard focus: the
+  // compositor kept it on screen, in front, with the player's keys.
+  void keptOnScreen();
+  // A click the runtime did not take (a handler or its box was running).
+  void clickRefused(int control);
+
+public:
   // From the control widgets.
   void pointerMoved(QPoint globalPos);
   void clicked(int control);
@@ -50,6 +66,10 @@ protected:
   void closeEvent(QCloseEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
 
+private slots:
+  void minimizeNow();
+  void checkMinimized();
+
 private:
   void build();
   void place(int control);
@@ -60,6 +80,7 @@ private:
   std::vector<QWidget*> widgets_; // by control index; nullptr for timers and lines
   bool detached_ = false;         // the scene is gone; the window only waits to be deleted
   bool minimizePending_ = false;  // minimize at the first expose
+  QTimer minimizeAnswer_;         // from the minimize to the look at where the focus went
 };
 
 // A label's caption: left-aligned from the top, broken into lines to fit, one em
@@ -76,15 +97,23 @@ class PictureWidget final : public QWidget {
 public:
   PictureWidget(SceneWindow& window, QWidget* parent, int control);
 
+  // The area inside the border, parent of the controls the box contains: Qt cuts
+  // them at its edges, as the model does. Pointer input on it goes to the box.
+  [[nodiscard]] QWidget* clientArea() const { return clientArea_; }
+
 protected:
   void paintEvent(QPaintEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
   void mouseMoveEvent(QMouseEvent* event) override;
   void mousePressEvent(QMouseEvent* event) override;
   void mouseReleaseEvent(QMouseEvent* event) override;
 
 private:
+  [[nodiscard]] QRect inner() const;
+
   SceneWindow* window_;
   int control_;
+  QWidget* clientArea_;
   bool pressed_ = false;
 };
 

@@ -4,6 +4,7 @@
 #include <cassert>
 #include <cstdio>
 #include <cstdlib>
+#include <utility>
 
 #include "model/numtext.h"
 
@@ -41,8 +42,7 @@ const std::string& ControlRef::caption() const { return control().caption; }
 float ControlRef::left() const { return control().left; }
 float ControlRef::top() const { return control().top; }
 std::int32_t ControlRef::interval() const { return control().interval; }
-double ControlRef::number() const { return numberOperand(control().text); }
-double ControlRef::leadingNumber() const { return forms::leadingNumber(control().text); }
+double ControlRef::number() const { return textToNumber(control().text); }
 
 void ControlRef::setText(std::string value) {
   control().text = std::move(value);
@@ -84,12 +84,24 @@ Scene::Scene(Runtime& runtime, const SceneDef& def)
   }
 }
 
-ControlRef Scene::ctl(std::string_view control) {
-  const int i = def_->indexOf(control);
+namespace {
+
+int controlIndex(const Scene& scene, std::string_view control) {
+  const int i = scene.def().indexOf(control);
   if (i < 0) {
     fail("no such control", control);
   }
-  return {*this, i};
+  return i;
+}
+
+} // namespace
+
+ControlRef Scene::ctl(std::string_view control) {
+  // Once this instance is unloaded (its own handler may go on after an Unload), a
+  // reference to one of its controls is a reference to an unloaded scene: it loads
+  // the scene again, unseen. After the end nothing loads any more.
+  Scene& live = runtime_->ended() || runtime_->find(name()) == this ? *this : runtime_->form(name());
+  return {live, controlIndex(live, control)};
 }
 
 bool Scene::hasHandler(int control, Event e) const {
@@ -113,7 +125,8 @@ void Scene::Beep() { runtime_->beep(); }
 float Scene::Rnd() { return runtime_->random(); }
 void Scene::End() { runtime_->end(); }
 ControlRef Scene::ctlOf(std::string_view scene, std::string_view control) {
-  return runtime_->form(scene).ctl(control);
+  Scene& s = runtime_->form(scene);
+  return {s, controlIndex(s, control)};
 }
 
 // ---- Runtime -------------------------------------------------------------
@@ -169,7 +182,9 @@ Scene& Runtime::load(std::string_view scene) {
     frontend_->created(s);
   }
   if (s.hasHandler(-1, Event::Load)) {
+    loading_.push_back(&s);
     dispatch(s, -1, Event::Load);
+    loading_.pop_back();
   }
   if (frontend_ != nullptr) {
     frontend_->timersChanged();
@@ -181,6 +196,14 @@ Scene& Runtime::form(std::string_view scene) {
   if (Scene* s = find(scene)) {
     return *s;
   }
+  // A Form_Load that unloaded its own scene and then refers to one of its controls
+  // gets the instance it runs in: loading it again would run the same Form_Load
+  // again, without end.
+  const auto running =
+      std::find_if(loading_.rbegin(), loading_.rend(), [&](const Scene* s) { return s->name() == scene; });
+  if (running != loading_.rend()) {
+    return **running;
+  }
   return load(scene);
 }
 
@@ -189,15 +212,14 @@ void Runtime::show(std::string_view scene) {
     return;
   }
   Scene& s = form(scene);
-  const std::uint64_t serial = s.serial();
-  // Form_Load may have unloaded the scene or ended the program.
-  Scene* live = find(scene);
-  if (ended_ || live == nullptr || live->serial() != serial) {
+  // Form_Load may have unloaded the scene or ended the program: nothing to show
+  // then. The instance it ran in is still valid memory (see graveyard_).
+  if (ended_ || find(scene) != &s) {
     return;
   }
-  live->visible_ = true;
+  s.visible_ = true;
   if (frontend_ != nullptr) {
-    frontend_->shown(*live);
+    frontend_->shown(s);
   }
 }
 
@@ -214,11 +236,9 @@ void Runtime::unloadInstance(Scene& scene) {
     frontend_->destroyed(*gone);
     frontend_->timersChanged();
   }
-  // Its handler may still be running: the memory goes after the outermost one returns.
+  // A handler of it may still be running, or the caller of a show or a reference
+  // still holds it: the memory goes when the next event is delivered.
   graveyard_.push_back(std::move(gone));
-  if (depth_ == 0) {
-    graveyard_.clear();
-  }
 }
 
 void Runtime::unload(std::string_view scene) {
@@ -234,6 +254,9 @@ void Runtime::messageBox(std::string_view prompt) {
   ++boxes_;
   frontend_->messageBox(kTitle, prompt);
   --boxes_;
+  if (boxes_ == 0 && depth_ == 0) {
+    releaseHeldTicks(); // a box opened outside any handler holds ticks just the same
+  }
 }
 
 void Runtime::beep() {
@@ -288,32 +311,34 @@ void Runtime::dispatch(Scene& scene, int control, Event e) {
   if (it == scene.handlers_.end()) {
     return;
   }
+  if (depth_ == 0) {
+    // No handler is running, so nothing refers to an unloaded instance any more.
+    graveyard_.clear();
+  }
   if (observer_ != nullptr) {
     observer_->handlerStarting(scene, control, e);
   }
   ++depth_;
+  const Scene* outer = std::exchange(handling_, &scene);
   it->handler(); // the scene object outlives this call even if the handler unloads it
+  handling_ = outer;
   --depth_;
   if (observer_ != nullptr) {
     observer_->handlerReturned(scene, control, e);
   }
-  if (depth_ == 0) {
-    afterOutermostHandler();
+  if (depth_ == 0 && boxes_ == 0) {
+    releaseHeldTicks();
   }
 }
 
-void Runtime::afterOutermostHandler() {
-  graveyard_.clear();
-  // A tick held while the handler ran is due at once, one per timer.
+void Runtime::releaseHeldTicks() {
+  // A held tick is due at once, one per timer: its due time is still the beat it
+  // fell due on, so serviceTimers() delivers it now and keeps the timer on its beat.
   bool any = false;
-  const Time now = clock_->now();
   for (const auto& s : scenes_) {
     for (auto& t : s->timers_) {
-      if (t.held) {
-        t.held = false;
-        t.due = now;
-        any = true;
-      }
+      any = any || t.held;
+      t.held = false;
     }
   }
   if (any && frontend_ != nullptr && !ended_) {
@@ -406,8 +431,8 @@ void Runtime::serviceTimers() {
   int slot = -1;
   while (Scene* s = earliestDue(now, slot)) {
     auto& t = s->timers_[static_cast<std::size_t>(slot)];
-    if (depth_ > 0) {
-      // A handler (or its message box) is running: hold one tick for later.
+    if (depth_ > 0 || boxes_ > 0) {
+      // A handler or a message box is running: hold one tick for later.
       t.held = true;
       continue;
     }

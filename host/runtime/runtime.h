@@ -66,7 +66,8 @@ public:
   virtual void ended() = 0;         // the program is over
 };
 
-// A control of a loaded scene, as a handler sees it.
+// A control of one scene instance, as a handler sees it. It holds that instance:
+// after an unload of the scene, take a fresh one with ctl() or ctlOf().
 class ControlRef {
 public:
   ControlRef(Scene& scene, int index) : scene_(&scene), index_(index) {}
@@ -86,9 +87,8 @@ public:
   [[nodiscard]] std::int32_t interval() const;
   void setInterval(std::int32_t ms);
 
-  // The text read as a number combined with a number, and by its leading number.
+  // The number the text holds (textToNumber).
   [[nodiscard]] double number() const;
-  [[nodiscard]] double leadingNumber() const;
 
   [[nodiscard]] Control& control() const;
   [[nodiscard]] int index() const { return index_; }
@@ -151,7 +151,7 @@ private:
   struct TimerState {
     int control;
     Time due{};
-    bool held = false; // fell due while a handler ran
+    bool held = false; // fell due while a handler ran or a box was open
   };
 
   Runtime* runtime_;
@@ -200,7 +200,9 @@ public:
 
   // Scene operations, as handlers use them.
   void show(std::string_view scene);
-  Scene& form(std::string_view scene); // a control reference: loads the scene unseen
+  // A control reference: loads the scene unseen. What it returns stays valid memory
+  // until the next event is delivered, also when its Form_Load has unloaded it.
+  Scene& form(std::string_view scene);
   void unload(std::string_view scene);
   void messageBox(std::string_view prompt);
   void beep();
@@ -223,6 +225,9 @@ public:
   [[nodiscard]] std::vector<Scene*> loaded() const;
   [[nodiscard]] bool ended() const { return ended_; }
   [[nodiscard]] bool inHandler() const { return depth_ > 0; }
+  // The scene whose handler runs now (the innermost one), or nullptr. It may have
+  // been unloaded by that handler already.
+  [[nodiscard]] const Scene* handlerScene() const { return handling_; }
   [[nodiscard]] bool boxOpen() const { return boxes_ > 0; }
   // Events delivered to scenes so far (loads, clicks, pointer moves, ticks), handled or not.
   [[nodiscard]] std::uint64_t eventsDelivered() const { return eventsDelivered_; }
@@ -237,7 +242,7 @@ private:
   Scene& load(std::string_view scene);
   void dispatch(Scene& scene, int control, Event e);
   void unloadInstance(Scene& scene);
-  void afterOutermostHandler();
+  void releaseHeldTicks();
   Scene* earliestDue(Time now, int& timerSlot) const;
 
   std::vector<SceneEntry> catalog_;
@@ -245,9 +250,13 @@ private:
   RandomSource* random_;
   Frontend* frontend_ = nullptr;
   Observer* observer_ = nullptr;
-  std::vector<std::unique_ptr<Scene>> scenes_;    // loaded, in load order
-  std::vector<std::unique_ptr<Scene>> graveyard_; // unloaded inside a handler
+  std::vector<std::unique_ptr<Scene>> scenes_; // loaded, in load order
+  // Unloaded since the last event was delivered: a handler of theirs may still be
+  // running, and a show or a reference may still hold one whose Form_Load unloaded it.
+  std::vector<std::unique_ptr<Scene>> graveyard_;
+  std::vector<Scene*> loading_; // whose Form_Load is running, innermost last
   int depth_ = 0;
+  const Scene* handling_ = nullptr;
   int boxes_ = 0;
   bool ended_ = false;
   std::uint64_t nextSerial_ = 1;

@@ -142,7 +142,7 @@ class Session:
             proc = subprocess.Popen(
                 ["Xvfb", f":{n}", "-screen", "0", f"{SCREEN[0]}x{SCREEN[1]}x24", "-nolisten", "tcp",
                  "-noreset", "-displayfd", str(wfd)],
-                stdout=log, stderr=subprocess.STDOUT, pass_fds=(wfd,), preexec_fn=_child_setup)
+                stdout=log, stderr=subprocess.STDOUT, pass_fds=(wfd,), preexec_fn=child_setup)
             os.close(wfd)
             got = b""
             deadline = time.monotonic() + 15
@@ -158,7 +158,7 @@ class Session:
                 self.xvfb = proc
                 self.display = f":{n}"
                 break
-            _stop(proc)
+            stop_process(proc)
         if self.xvfb is None:
             raise Failure(f"no free X display among :{self.displays[0]}..:{self.displays[-1]}")
         self.env = dict(os.environ)
@@ -170,15 +170,15 @@ class Session:
         self.log(f"Xvfb on {self.display}")
         self.xlib = XScreen.open(self.display)
         self.wm = subprocess.Popen(["openbox", "--sm-disable"], env=self.env, stdout=self._logfile("openbox.log"),
-                                   stderr=subprocess.STDOUT, preexec_fn=_child_setup)
+                                   stderr=subprocess.STDOUT, preexec_fn=child_setup)
         self.wait(lambda: "window id" in self.xprop_root("_NET_SUPPORTING_WM_CHECK"), 15, "openbox to manage the screen")
         self.log("openbox is running")
 
-    def start_game(self) -> None:
-        self.proc = subprocess.Popen([self.game], env=self.env, stdin=subprocess.DEVNULL,
+    def start_game(self, args: list[str] | None = None) -> None:
+        self.proc = subprocess.Popen([self.game, *(args or [])], env=self.env, stdin=subprocess.DEVNULL,
                                      stdout=self._logfile("game.stdout"), stderr=self._logfile("game.stderr"),
-                                     preexec_fn=_child_setup)
-        self.log(f"started {self.game} (pid {self.proc.pid})")
+                                     preexec_fn=child_setup)
+        self.log(f"started {' '.join([self.game, *(args or [])])} (pid {self.proc.pid})")
 
     def stop(self) -> None:
         if self.xlib is not None:
@@ -186,7 +186,7 @@ class Session:
             self.xlib = None
         for p in (self.proc, self.wm, self.xvfb):
             if p is not None:
-                _stop(p)
+                stop_process(p)
         for f in self.log_files:
             f.close()
         if self.tmp:
@@ -284,13 +284,17 @@ class Session:
         except (IndexError, ValueError):
             return 0
 
-    def wait_scene(self, name: str, timeout: float = 10, other_than: int | None = None) -> Window:
+    def wait_scene(self, name: str | tuple[str, ...], timeout: float = 10, other_than: int | None = None) -> Window:
+        """The window of a scene, or of whichever of several scenes comes."""
+        names = (name,) if isinstance(name, str) else name
+
         def found():
-            w = self.scenes().get(name)
+            scenes = self.scenes()
+            w = next((scenes[n] for n in names if n in scenes), None)
             return w if w is not None and w.id != other_than else None
 
-        w = self.wait(found, timeout, f"the window of {name}")
-        self.log(f"{name} is on screen: client {w.w}x{w.h} at +{w.x}+{w.y}")
+        w = self.wait(found, timeout, f"the window of {' or '.join(names)}")
+        self.log(f"{w.scene()} is on screen: client {w.w}x{w.h} at +{w.x}+{w.y}")
         return w
 
     def wait_gone(self, win: Window, timeout: float = 10) -> None:
@@ -347,14 +351,26 @@ class Session:
             return (screen, cl) if ok else None
 
         screen, cl = self.wait(painted, timeout, f"{name} to be drawn", every=0.05)
-        self.shot_no += 1
-        path = self.outdir / f"{self.shot_no:02d}-{name}.png"
         if win is not None:
             left, top, right, bottom = win.frame_box()
             screen = screen.crop((max(left, 0), max(top, 0), min(right, SCREEN[0]), min(bottom, SCREEN[1])))
-        screen.save(path)
-        self.log(f"saved {path.name}")
+        self.save(name, screen)
         return cl
+
+    def grab_frame(self, win: Window) -> tuple[Image.Image, Image.Image]:
+        """The window with its frame, and its client area cut from the same shot."""
+        x0, y0, x1, y1 = win.frame_box()
+        framed = self.grab(Window(0, "", x0, y0, x1 - x0, y1 - y0, True))
+        left, _, top, _ = win.frame
+        return framed, framed.crop((left, top, left + win.w, top + win.h))
+
+    def save(self, name: str, img: Image.Image) -> Path:
+        """Saves a picture as the next numbered shot of the play."""
+        self.shot_no += 1
+        path = self.outdir / f"{self.shot_no:02d}-{name}.png"
+        img.save(path)
+        self.log(f"saved {path.name}")
+        return path
 
     def save_screen(self, name: str) -> Path:
         path = self.outdir / name
@@ -374,6 +390,13 @@ class Session:
     def click(self) -> None:
         """A left click where the pointer is (xdotool's own 100 ms wait after a click left out)."""
         self.xdotool("click", "--delay", "0", "1")
+
+    def click_repeat(self, count: int, delay: float) -> None:
+        """`count` clicks where the pointer is, `delay` seconds apart."""
+        self.xdotool("click", "--repeat", str(count), "--delay", str(round(delay * 1000)), "1")
+
+    def type_text(self, text: str, delay: float = 0.03) -> None:
+        self.xdotool("type", "--delay", str(round(delay * 1000)), "--", text)
 
     def move(self, win: Window, x: float, y: float) -> None:
         """Moves the pointer to a pixel of a window's client area."""
@@ -523,7 +546,7 @@ def _display_taken(n: int) -> bool:
     return True
 
 
-def _child_setup() -> None:
+def child_setup() -> None:
     """In each child: a process group of its own (so it and its children can be ended
     together), and an end of its own when the driver dies, whatever kills it."""
     os.setsid()
@@ -531,7 +554,7 @@ def _child_setup() -> None:
     libc.prctl(1, signal.SIGKILL)  # PR_SET_PDEATHSIG
 
 
-def _stop(p: subprocess.Popen) -> None:
+def stop_process(p: subprocess.Popen) -> None:
     """Ends one process this driver started (and its own children), by its id."""
     if p.poll() is not None:
         return

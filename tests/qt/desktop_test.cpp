@@ -557,6 +557,27 @@ TEST_F(DesktopTest, ALaterShowLeavesTheWindowAsThePlayerLeftIt) {
   }
 }
 
+// A show of a loaded scene that the player has minimized brings it back, in the
+// state it had before, and to the front.
+TEST_F(DesktopTest, AShowRestoresAndRaisesAWindowThePlayerMinimized) {
+  for (const std::string_view scene : {"Form2", "Form5"}) {
+    SceneWindow& w = show(scene);
+    const Qt::WindowStates before = w.windowState();
+    show("Form6"); // another window comes to the front
+    w.showMinimized();
+    QCoreApplication::processEvents();
+    ASSERT_TRUE(w.isMinimized()) << scene;
+    fe->runtime().show(scene);
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(w.isMinimized()) << scene;
+    EXPECT_EQ(w.windowState() & ~Qt::WindowActive, before & ~Qt::WindowActive) << scene;
+    EXPECT_TRUE(w.isVisible()) << scene;
+    EXPECT_EQ(QApplication::activeWindow(), &w) << scene;
+    unload("Form6");
+    unload(scene);
+  }
+}
+
 namespace {
 
 // Focus goes round the windowed controls that can be seen, in TabIndex order, from
@@ -596,6 +617,26 @@ const SceneDef& keysScene() {
   return def;
 }
 
+// Counts the events of one type that reach a widget while it lives.
+class EventCounter final : public QObject {
+public:
+  EventCounter(QWidget& w, QEvent::Type type, int& count) : type_(type), count_(&count) {
+    w.installEventFilter(this);
+  }
+
+protected:
+  bool eventFilter(QObject* /*watched*/, QEvent* event) override {
+    if (event->type() == type_) {
+      ++*count_;
+    }
+    return false;
+  }
+
+private:
+  QEvent::Type type_;
+  int* count_;
+};
+
 } // namespace
 
 // How the companion window is minimized on Wayland, where a minimize asked before
@@ -613,6 +654,34 @@ TEST_F(DesktopTest, AWindowToBeMinimizedOnceExposedIsMinimizedAfterItsFirstExpos
     QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
   }
   EXPECT_TRUE(w->isMinimized());
+}
+
+// A compositor without a minimize (sway) leaves the companion on screen, in front
+// and with the keyboard: the maze maps anew, which gives it both back. Where the
+// minimize moved the focus away, as it does where minimize works, nothing changes.
+TEST_F(DesktopTest, TheMazeGetsTheFocusBackFromACompanionKeptOnScreen) {
+  for (const bool minimizeWorks : {true, false}) {
+    SCOPED_TRACE(minimizeWorks ? "the minimize moved the focus" : "the companion kept the focus");
+    SceneWindow& maze = show("Form3");
+    int mapped = 0;
+    EventCounter shows(maze, QEvent::Show, mapped);
+    fe->runtime().form("Form4");
+    SceneWindow* companion = fe->windowOf("Form4");
+    ASSERT_NE(companion, nullptr);
+    companion->minimizeOnceExposed();
+    companion->show();
+    companion->activateWindow();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return companion->isMinimized(); }, 2000));
+    if (minimizeWorks) {
+      maze.activateWindow();
+    }
+    QTest::qWait(SceneWindow::kMinimizeAnswerMs + 200);
+    EXPECT_EQ(mapped, minimizeWorks ? 0 : 1);
+    EXPECT_EQ(companion->windowHandle()->flags().testFlag(Qt::WindowDoesNotAcceptFocus), !minimizeWorks);
+    EXPECT_TRUE(maze.isVisible());
+    unload("Form3");
+    unload("Form4");
+  }
 }
 
 TEST_F(DesktopTest, FocusStartsAtTheLowestTabIndexAndTabFollowsTheOrder) {
@@ -659,6 +728,50 @@ TEST_F(DesktopTest, EnterAndEscapeCloseTheMessageBox) {
     };
     fe->runtime().messageBox("ない！");
     EXPECT_FALSE(stuck) << key;
+  }
+}
+
+// The player closes a scolding box and, in the same breath, presses "わかりました":
+// the press reaches the game while the box's handler is still finishing. It came
+// after the box, so it is the station's, and goes before the scolding tick that
+// fell due meanwhile. A press made while the box was still open is not.
+TEST_F(DesktopTest, AClickOnItsWayAsABoxClosesIsTheScenesBeforeTheHeldTick) {
+  for (const bool afterTheBox : {true, false}) {
+    SCOPED_TRACE(afterTheBox ? "pressed after the box closed" : "pressed while the box was open");
+    SceneWindow& f8 = show("Form8");
+    auto* accept = qobject_cast<QPushButton*>(f8.widgetFor(f8.scene().def().indexOf("Command1")));
+    auto* refuse = qobject_cast<QPushButton*>(f8.widgetFor(f8.scene().def().indexOf("Command2")));
+    ASSERT_NE(accept, nullptr);
+    ASSERT_NE(refuse, nullptr);
+    int opened = 0;
+    fe->onBox = [&](QMessageBox& box) {
+      const int n = ++opened;
+      QTimer::singleShot(0, &box, [&box, accept, afterTheBox, n] {
+        if (n == 2) { // the first scolding: ticks fall due and are held while it is open
+          QTest::qWait(20);
+          if (!afterTheBox) {
+            accept->click();
+          }
+        }
+        box.accept();
+        if (n == 2 && afterTheBox) {
+          accept->click();
+        }
+      });
+    };
+    refuse->click();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return fe->windowOf("Form9") != nullptr || opened >= 3; }, 3000));
+    if (afterTheBox) {
+      EXPECT_NE(fe->windowOf("Form9"), nullptr);
+      EXPECT_EQ(fe->windowOf("Form8"), nullptr);
+      EXPECT_EQ(opened, 2) << "the held tick scolded again";
+      unload("Form9");
+    } else {
+      EXPECT_EQ(fe->windowOf("Form9"), nullptr);
+      EXPECT_GE(opened, 3) << "the scolding went on";
+      fe->onBox = [](QMessageBox& box) { QTimer::singleShot(0, &box, &QMessageBox::accept); };
+      unload("Form8");
+    }
   }
 }
 

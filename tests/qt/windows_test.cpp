@@ -9,6 +9,7 @@
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QTest>
 #include <QTimer>
 
 #include "qt/fonts.h"
@@ -86,6 +87,80 @@ TEST_F(QtTest, TheWidgetUnderEveryPointIsTheControlTheModelNames) {
     QCoreApplication::processEvents();
     expectQtAgreesWithModel(w);
     unload(e.def->name);
+  }
+}
+
+namespace {
+
+// A white picture box whose red children reach past its inner edge on every side.
+const SceneDef& clipScene() {
+  static const SceneDef def{
+      .name = "Clip",
+      .caption = "Clip",
+      .left = 1500,
+      .top = 1500,
+      .width = 3000,
+      .height = 3000,
+      .controls =
+          {
+              pictureBox("Picture2", 1200, -300, 600, 600).in("Picture1").back(0x000000FF),
+              button("Command1", -300, 1200, 600, 600, "").in("Picture1"),
+              label("Label1", 900, 1200, 900, 600, "").in("Picture1").back(0x000000FF),
+              pictureBox("Picture1", 300, 300, 1500, 1500).back(0x00FFFFFF),
+          },
+  };
+  return def;
+}
+
+} // namespace
+
+// A contained control is cut at its container's inner edge: the border stays the
+// container's, to the eye and to the pointer, as the model has it.
+TEST_F(QtTest, ContainedControlsAreClippedInsideTheirContainersBorder) {
+  fe = std::make_unique<QtFrontend>(std::vector<SceneEntry>{scenes::plainEntry(clipScene())});
+  SceneWindow& w = show("Clip");
+  const Scene& s = w.scene();
+  for (int y = 0; y < w.height(); ++y) {
+    for (int x = 0; x < w.width(); ++x) {
+      const PointF centre{x * 15.0 + 7.5, y * 15.0 + 7.5};
+      const int model = hitTest(s.controls(), w.clientWidthTwips(), w.clientHeightTwips(), centre);
+      ASSERT_EQ(nameAt(s, w.controlAt(QPoint(x, y))), nameAt(s, model)) << "pixel " << x << "," << y;
+    }
+  }
+  // The box covers pixels 20 to 119 each way; its border is the outer two of them.
+  const QImage img = w.grab().toImage();
+  for (int i = 20; i < 120; ++i) {
+    for (const QPoint p : {QPoint(i, 20), QPoint(i, 21), QPoint(i, 118), QPoint(i, 119), QPoint(20, i),
+                           QPoint(21, i), QPoint(118, i), QPoint(119, i)}) {
+      ASSERT_NE(img.pixelColor(p), QColor(Qt::red)) << "border pixel " << p.x() << "," << p.y();
+    }
+  }
+  EXPECT_EQ(img.pixelColor(117, 22), QColor(Qt::red)) << "the child shows up to the inner edge";
+}
+
+// Form11's name buttons overlap by one pixel row each, and the portrait box
+// overlaps the last: a click there, as the window system hands it over, goes to
+// the control that comes earlier in the definition.
+TEST_F(QtTest, ClicksOnOnePixelOverlapsGoToTheEarlierControl) {
+  struct Row {
+    int y; // pixels
+    const char* control;
+    const char* choice;
+  } rows[] = {
+      {32, "Command2", "2"},  // ぽんた under 大森
+      {64, "Command4", "4"},  // 大森 under 梅太
+      {96, "Command4", "4"},  // 東野 under 梅太
+      {128, "Command3", "3"}, // the portrait box under 東野
+  };
+  for (const Row& r : rows) {
+    SceneWindow& w = show("Form11");
+    const Scene& s = w.scene();
+    const QPoint at(72, r.y);
+    EXPECT_EQ(nameAt(s, w.controlAt(at)), r.control) << r.y;
+    QTest::mouseClick(w.windowHandle(), Qt::LeftButton, Qt::NoModifier, at);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(fe->runtime().find("Form11")->ctl("Text1").text(), r.choice) << r.y;
+    unload("Form11");
   }
 }
 
