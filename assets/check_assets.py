@@ -151,14 +151,44 @@ def icon_checks():
     check("icon shape is upright and symmetric", mirrored >= 1000, f"only {mirrored}/1024 pixels mirror")
     check("icon has burst lines above and a base below",
           any(any(r) for r in opaque[:4]) and any(any(r) for r in opaque[26:]), "top or bottom rows empty")
-    png = Image.open(ASSETS / "Form1.png")
-    check("Form1.png is 32x32 RGBA", (png.size, png.mode) == ((32, 32), "RGBA"), f"{png.size} {png.mode}")
-    png = png.convert("RGBA")
-    pixels = png.load()
-    agrees = all((pixels[x, y][3] >= 128) == opaque[y][x] for y in range(32) for x in range(32))
-    check("Form1.png has the icon's shape", agrees, "its opaque pixels differ from the icon mask")
-    check("Form1.png is black where opaque",
-          all(p[:3] == (0, 0, 0) for p in png.getdata() if p[3]), "coloured opaque pixels")
+
+
+# The desktop's icon, every size the menu, the dock and software centres ask for.
+ICON_SIZES = (16, 24, 32, 48, 64, 128, 256)
+
+
+def luma(p):
+    return (p[0] * 299 + p[1] * 587 + p[2] * 114) // 1000
+
+
+def desktop_icon_checks():
+    for size in ICON_SIZES:
+        name = f"icon/{size}x{size}.png"
+        path = ASSETS / name
+        if not path.is_file():
+            check(name, False, "missing")
+            continue
+        img = Image.open(path)
+        check(f"{name} is {size}x{size} RGBA", (img.size, img.mode) == ((size, size), "RGBA"), f"{img.size} {img.mode}")
+        img = img.convert("RGBA")
+        px = img.load()
+        solid = [[px[x, y][3] >= 128 for x in range(size)] for y in range(size)]
+        corners = [solid[0][0], solid[0][-1], solid[-1][0], solid[-1][-1]]
+        check(f"{name} is a shape on a clear ground", not any(corners), "a corner is opaque")
+        ink = sum(1 for y in range(size) for x in range(size) if solid[y][x] and luma(px[x, y]) < 64)
+        check(f"{name} is drawn in dark ink", ink >= size, f"{ink} dark pixels")
+        # On a dark panel black ink at the edge of the shape would vanish: wherever the
+        # shape meets the clear ground it is light.
+        rim = [luma(px[x, y]) for y in range(size) for x in range(size) if solid[y][x] and any(
+            not (0 <= x + dx < size and 0 <= y + dy < size) or not solid[y + dy][x + dx]
+            for dx, dy in ((1, 0), (-1, 0), (0, 1), (0, -1)))]
+        check(f"{name} has a light outline all round", rim and min(rim) >= 128,
+              f"darkest edge pixel {min(rim, default=None)}")
+        # The burst rises above the bottle: ink in the top quarter and in the bottom quarter.
+        rows_with_ink = [y for y in range(size) for x in range(size) if solid[y][x] and luma(px[x, y]) < 64]
+        check(f"{name} has the burst above and the base below",
+              rows_with_ink and min(rows_with_ink) < size // 4 and max(rows_with_ink) >= size * 3 // 4,
+              "no ink near the top or the bottom")
 
 
 # ---- what each picture shows -------------------------------------------
@@ -288,6 +318,7 @@ def main():
         icon_checks()
     else:
         check(ICON, False, "missing")
+    desktop_icon_checks()
     sameness_checks(images)
     content_checks(images)
     description_checks(table)

@@ -6,10 +6,13 @@ as_root() {
   if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi
 }
 
+# ensure_packages LIST... : the packages named in scripts/packages-LIST.txt
 ensure_packages() {
-  local wanted missing=()
-  wanted=$(sed -e 's/#.*//' -e '/^[[:space:]]*$/d' "$top/scripts/packages.txt" | awk '{print $1}')
-  for p in $wanted; do
+  local list wanted=() missing=()
+  for list in "$@"; do
+    wanted+=($(sed -e 's/#.*//' -e '/^[[:space:]]*$/d' "$top/scripts/packages-$list.txt" | awk '{print $1}'))
+  done
+  for p in "${wanted[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
   done
   if [ ${#missing[@]} -gt 0 ]; then

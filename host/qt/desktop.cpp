@@ -16,9 +16,13 @@ void prepareDesktop() {
 }
 
 void setUpDesktop() {
-  QApplication::setApplicationName(QStringLiteral("botoron"));
-  // Ties the windows to botoron.desktop, whose icon the desktop shows for them.
-  QApplication::setDesktopFileName(QStringLiteral("botoron"));
+  // The game's one id on the desktop: its menu entry is org.botoron.botoron.desktop,
+  // its icon and AppStream entry carry the same name. The application name becomes
+  // the class of the X11 WM_CLASS (which the entry's StartupWMClass names) and the
+  // desktop file name the Wayland app_id, so a dock finds the entry and its icon.
+  const QString id = QStringLiteral("org.botoron.botoron");
+  QApplication::setApplicationName(id);
+  QApplication::setDesktopFileName(id);
   // Only the scenes end the program: an unload that leaves no window on screen
   // (while a message box stands alone, say) must not quit it.
   QApplication::setQuitOnLastWindowClosed(false);

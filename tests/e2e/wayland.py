@@ -433,7 +433,7 @@ def main() -> int:
 
     missing = tools_missing()
     if missing:
-        print(f"missing tools: {', '.join(missing)} (see scripts/packages.txt)", file=sys.stderr)
+        print(f"missing tools: {', '.join(missing)} (see scripts/packages-test.txt)", file=sys.stderr)
         return 1
     outdir = Path(args.shots) / args.play
     shutil.rmtree(outdir, ignore_errors=True)
