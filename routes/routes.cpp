@@ -210,28 +210,14 @@ bool walk(Headless& h, std::string_view scene, std::span<const PointF> way) {
 
 namespace {
 
+// What a step that can be refused does, by its op.
+constexpr std::array<std::string_view, 7> kDoing = {
+    "", "the press on ", "the pointer over ", "the walk through ", "the typing into ", "", "the close of ",
+};
+
 std::string refused(std::size_t index, const Step& s) {
   std::string out = "step " + std::to_string(index + 1) + ", ";
-  switch (s.op) {
-  case Op::Press:
-    out += "the press on ";
-    break;
-  case Op::Move:
-    out += "the pointer over ";
-    break;
-  case Op::Walk:
-    out += "the walk through ";
-    break;
-  case Op::Type:
-    out += "the typing into ";
-    break;
-  case Op::Close:
-    out += "the close of ";
-    break;
-  case Op::Wait:
-  case Op::Draw:
-    break;
-  }
+  out += kDoing[static_cast<std::size_t>(s.op)];
   out += s.scene;
   if (!s.control.empty()) {
     out += ".";
