@@ -1,12 +1,15 @@
-// The fuzzer's seed corpus: real playthroughs of both endings and of every way
-// to get caught, closes at awkward moments, awkward texts typed into every box a
-// player can reach, and each scene started on its own and prodded everywhere.
+// The fuzzer's seed corpus: the story's routes (both endings and every way to get
+// caught, as the tests play them), closes at awkward moments, awkward texts typed
+// into every box a player can reach, and each scene started on its own and prodded
+// everywhere.
 //
 //   botoron_fuzz_seeds --write FOLDER   writes them
 //   botoron_fuzz_seeds --check FOLDER   plays them and fails unless each reaches
 //                                       what it is for and matches its file
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -14,12 +17,14 @@
 #include <string>
 #include <vector>
 
-#include "fuzz/player.h"
+#include "fuzz/route_input.h"
+#include "routes/routes.h"
 #include "scenes/scenes.h"
 
 namespace {
 
 using forms::Key;
+using fuzz::follow;
 using fuzz::Script;
 
 struct Seed {
@@ -27,73 +32,30 @@ struct Seed {
   Script script;
   std::vector<std::string> expected; // log lines, in this order, others between them
   std::optional<bool> endsItself;    // ended before the checker closed what was left
+  bool exact = false;                // no other lines: the log is the expected one
 };
 
-// Ten draws that put the five cans apart from each other and from the counter.
-Script& spreadCans(Script& s) {
-  for (float d : {0.0F, 0.0F, 0.6F, 0.0F, 0.0F, 0.3F, 0.3F, 0.3F, 0.6F, 0.3F}) {
-    s.draw(d);
+// The story's routes: each plays as input exactly as it plays on the headless front end.
+void addRoutes(std::vector<Seed>& out) {
+  for (const routes::Named& r : routes::all()) {
+    forms::Headless h(scenes::catalog());
+    const std::string refused = routes::play(h, r.route);
+    if (!refused.empty()) {
+      std::fprintf(stderr, "%.*s: %s on the headless front end\n", static_cast<int>(r.name.size()),
+                   r.name.data(), refused.c_str());
+      std::exit(1);
+    }
+    out.push_back({std::string(r.name), fuzz::scriptOf(r.route), h.log(), h.hasEnded(), true});
   }
-  return s;
 }
-
-constexpr forms::PointF kOnAWall{187, 1300};    // Picture1, the first wall
-constexpr forms::PointF kOnTheGoal{5347, 6500}; // the goal label, below the last two walls
 
 std::vector<Seed> seeds() {
   std::vector<Seed> out;
+  addRoutes(out);
 
   {
-    Script s;
-    spreadCans(s)
-        .wait(3000)
-        .press("Form2", "Command1")
-        .press("Form3", "Command1")
-        .move("Form3", kOnTheGoal)
-        .press("Form5", "Picture4")
-        .press("Form7", "Command2")
-        .times(31)
-        .press("Form7", "Command1")
-        .wait(5000)
-        .press("Form10", "Command1")
-        .wait(10000)
-        .press("Form10", "Command2")
-        .press("Form11", "Command1")
-        .press("Form11", "Command5")
-        .draw(0.1F)
-        .press("Form12", "Command1")
-        .wait(1)
-        .press("Form12", "Command2")
-        .press("Form13", "Command1")
-        .press("Form16", "Command1");
-    out.push_back(
-        {"win",
-         s,
-         {"show Form2", "show Form3", "show Form5", "show Form7", "box よくやった！！！", "show Form10",
-          "box ちょうどいいぞ！ok", "show Form11", "show Form12", "show Form13", "show Form16", "end"},
-         true});
-  }
-  {
-    Script s;
-    s.wait(3000).press("Form2", "Command1");
-    for (int i = 0; i < 3; ++i) {
-      s.press("Form3", "Command1").move("Form3", kOnAWall);
-    }
-    s.press("Form3", "Command1")
-        .press("Form6", "Command1")
-        .press("Form8", "Command1")
-        .type("Form9", "ごめんなさい。もう二度としません。")
-        .press("Form9", "Command1");
-    out.push_back({"caught-in-the-maze",
-                   s,
-                   {"box 見つかりました", "box 見つかりました", "box 見つかりました", "show Form6",
-                    "show Form8", "show Form9", "end"},
-                   true});
-  }
-  {
     Script s(3);
-    spreadCans(s).press("Form3", "Command1").move("Form3", kOnTheGoal);
-    s.times(3).press("Form5", "Picture1");
+    follow(s, routes::spreadCans().then(routes::throughTheMaze()).then(routes::wrongCans()));
     s.press("Form6", "Command1")
         .boxes(300, false)
         .press("Form8", "Command2")
@@ -112,8 +74,7 @@ std::vector<Seed> seeds() {
   }
   {
     Script s(7);
-    s.press("Form7", "Command2").times(29).press("Form7", "Command1");
-    s.wait(5000).close("Form6");
+    follow(s, routes::dryIce(29)).close("Form6");
     out.push_back(
         {"too-few-presses", s, {"box やばい！作戦がばれた", "show Form6", "unload Form6", "end"}, true});
   }
@@ -125,12 +86,10 @@ std::vector<Seed> seeds() {
   }
   {
     Script s(10);
-    for (int i = 0; i < 3; ++i) {
-      s.press("Form10", "Command1").wait(500).press("Form10", "Command2");
-    }
+    follow(s, routes::missTheWaterThrice());
     out.push_back({"three-misses-at-the-water",
                    s,
-                   {"box 少ないです", "box 少ないです", "box 少ないです", "show Form6"},
+                   {"box 少ないです", "box 多いです", "box 少ないです", "show Form6"},
                    false});
   }
   {
@@ -143,14 +102,7 @@ std::vector<Seed> seeds() {
   }
   {
     Script s(11);
-    s.press("Form11", "Command3")
-        .press("Form11", "Command5")
-        .press("Form12", "Command1")
-        .wait(600)
-        .press("Form14", "Command1")
-        .press("Form6", "Command1")
-        .press("Form8", "Command1")
-        .press("Form9", "Command1");
+    follow(s, routes::thrower().then(routes::tooSlowToTheCafe()).then(routes::toTheLetter()));
     out.push_back({"too-slow-at-the-throw",
                    s,
                    {"box 次は、ペットボトルを投げる人を選んでください。", "show Form12", "show Form14",
@@ -166,29 +118,25 @@ std::vector<Seed> seeds() {
   }
   {
     Script s;
-    s.wait(3000).press("Form2", "Command1").close("Form4").press("Form3", "Command1").close("Form3");
+    follow(s, routes::title().then(routes::shop())).close("Form4").press("Form3", "Command1").close("Form3");
     out.push_back({"maze-closed-after-its-counter-window",
                    s,
                    {"unload Form4", "load Form4", "unload Form3", "end"},
                    true});
   }
   {
-    Script s;
-    s.wait(1500).close("Form1").press("Form2", "Command1").wait(5000);
+    Script s = fuzz::scriptOf(routes::closedAtTheTitle());
+    s.press("Form2", "Command1").wait(5000);
     out.push_back({"title-closed", s, {"unload Form1", "end"}, true});
   }
   {
     Script s;
-    s.boxes(250, true)
-        .wait(3000)
-        .press("Form2", "Command1")
-        .press("Form3", "Command1")
-        .move("Form3", kOnAWall)
-        .press("Form3", "Command1")
-        .move("Form3", kOnTheGoal)
-        .press("Form5", "Picture4")
-        .press("Form7", "Command2")
-        .wait(5000);
+    follow(s.boxes(250, true), routes::title()
+                                   .then(routes::shop())
+                                   .then(routes::foundInTheMaze())
+                                   .then(routes::throughTheMaze())
+                                   .then(routes::rightCan())
+                                   .then(routes::dryIce(0)));
     out.push_back({"input-tried-while-boxes-are-open",
                    s,
                    {"box 見つかりました", "show Form5", "box やばい！作戦がばれた"},
@@ -235,6 +183,12 @@ std::vector<std::uint8_t> readFile(const std::filesystem::path& p) {
 std::string missed(const Seed& seed) {
   const auto& b = seed.script.bytes();
   const auto out = fuzz::play(b.data(), b.size());
+  if (seed.exact && out.log != seed.expected) {
+    const auto diverged =
+        std::mismatch(out.log.begin(), out.log.end(), seed.expected.begin(), seed.expected.end());
+    return "played otherwise than on the headless front end, from line " +
+           std::to_string(diverged.first - out.log.begin() + 1);
+  }
   std::size_t next = 0;
   for (const auto& line : out.log) {
     if (next < seed.expected.size() && line == seed.expected[next]) {

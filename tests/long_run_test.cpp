@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "headless/headless.h"
+#include "routes/routes.h"
 #include "scenes/scenes.h"
 
 namespace {
@@ -64,74 +65,29 @@ namespace {
 // per game or per tick shows, while one-off growth (a buffer reaching its size) does not.
 constexpr long long kSlackBytes = 900;
 
-const PointF kOnTheGoal{5347.5, 6500};
-const PointF kOnAWall{187, 1300};
-
-// The whole story to the closing song.
-bool win(Headless& h) {
-  for (float d : {0.0F, 0.0F, 0.6F, 0.0F, 0.0F, 0.3F, 0.3F, 0.3F, 0.6F, 0.3F}) {
-    h.random().push(d); // the cans apart
-  }
-  h.start();
-  h.advance(3000);
-  h.click("Form2", "Command1");
-  h.click("Form3", "Command1");
-  h.moveTo("Form3", kOnTheGoal);
-  h.click("Form5", "Picture4");
-  h.click("Form7", "Command2");
-  for (int i = 0; i < 31; ++i) {
-    h.click("Form7", "Command1");
-  }
-  h.advance(5000);
-  h.click("Form10", "Command1");
-  h.advance(10000);
-  h.click("Form10", "Command2");
-  h.click("Form11", "Command1");
-  h.click("Form11", "Command5");
-  h.random().push(0.1F); // the 1 on Command2
-  h.click("Form12", "Command1");
-  h.advance(1);
-  h.click("Form12", "Command2");
-  h.click("Form13", "Command1");
-  const bool sang = h.isShown("Form16");
-  h.click("Form16", "Command1");
-  return sang && h.hasEnded();
+bool played(Headless& h, const routes::Route& route) {
+  return routes::play(h, route).empty() && h.hasEnded();
 }
 
-// Found three times in the maze, a refusal at the station and the letter.
-bool caught(Headless& h) {
-  h.onBox = [&](const std::string&) { h.advance(3); };
-  h.start();
-  h.advance(3000);
-  h.click("Form2", "Command1");
-  for (int i = 0; i < 3; ++i) {
-    h.click("Form3", "Command1");
-    h.moveTo("Form3", kOnAWall);
+// The whole story to the closing song; found three times in the maze, a refusal at
+// the station and the letter, every box read for a moment; the title closed.
+bool playGame(int i) {
+  Headless h(scenes::catalog());
+  switch (i % 3) {
+  case 0:
+    return played(h, routes::win());
+  case 1:
+    h.onBox = [&](const std::string&) { h.advance(3); };
+    return played(h, routes::caughtInTheMaze(routes::AtTheStation::RefuseFirst));
+  default:
+    return played(h, routes::closedAtTheTitle());
   }
-  h.click("Form3", "Command1");
-  h.click("Form6", "Command1");
-  h.click("Form8", "Command2");
-  h.advance(20);
-  h.click("Form8", "Command1");
-  h.type("Form9", "ごめんなさい。もう二度としません。");
-  const bool wrote = h.isShown("Form9");
-  h.click("Form9", "Command1");
-  return wrote && h.hasEnded();
-}
-
-// The title closed at once.
-bool closed(Headless& h) {
-  h.start();
-  h.advance(500);
-  return h.close("Form1") && h.hasEnded();
 }
 
 int playGames(int n) {
   int failed = 0;
   for (int i = 0; i < n; ++i) {
-    Headless h(scenes::catalog());
-    const bool ok = i % 3 == 0 ? win(h) : i % 3 == 1 ? caught(h) : closed(h);
-    failed += ok ? 0 : 1;
+    failed += playGame(i) ? 0 : 1;
   }
   return failed;
 }

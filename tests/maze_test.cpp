@@ -5,11 +5,12 @@
 
 #include <cmath>
 #include <ostream>
+#include <span>
 #include <string>
 #include <vector>
 
 #include "headless/headless.h"
-#include "player.h"
+#include "routes/routes.h"
 #include "scenes/scenes.h"
 
 using namespace forms;
@@ -18,20 +19,18 @@ namespace {
 
 const std::string kFound = "box 見つかりました";
 
-using player::kFreeWay;
+using routes::kFreeWay;
 
 class Maze : public ::testing::Test {
 protected:
   Maze() : h(scenes::catalog()) {
-    h.start();
-    h.advance(3000); // the title hands over to the shop
-    EXPECT_TRUE(h.click("Form2", "Command1"));
+    EXPECT_EQ(routes::play(h, routes::Route("").then(routes::title()).then(routes::shop())), "");
     h.clearLog();
   }
 
   void pressStart() { ASSERT_TRUE(h.click("Form3", "Command1")); }
 
-  bool walk(const std::vector<PointF>& way) { return player::walk(h, "Form3", way); }
+  bool walk(std::span<const PointF> way) { return routes::walk(h, "Form3", way); }
 
   [[nodiscard]] std::string tries() const { return h.text("Form4", "Text1"); }
 

@@ -3,6 +3,9 @@
 #include <QApplication>
 #include <canberra.h>
 #include <cstdlib>
+#include <string>
+
+#include "runtime/runtime.h"
 
 namespace forms::qt {
 
@@ -42,9 +45,11 @@ struct Beeper::Sound {
       return false;
     }
     // The server shows these beside the game's sounds, e.g. in the desktop's volume mixer.
-    ca_proplist_sets(app, CA_PROP_APPLICATION_NAME, "ボトロンゲーム2001");
-    ca_proplist_sets(app, CA_PROP_APPLICATION_ID, "botoron");
-    ca_proplist_sets(app, CA_PROP_APPLICATION_ICON_NAME, "botoron");
+    ca_proplist_sets(app, CA_PROP_APPLICATION_NAME, std::string(Runtime::kTitle).c_str());
+    // The game's id on the desktop, which its installed icon carries too.
+    const std::string id = QGuiApplication::desktopFileName().toStdString();
+    ca_proplist_sets(app, CA_PROP_APPLICATION_ID, id.c_str());
+    ca_proplist_sets(app, CA_PROP_APPLICATION_ICON_NAME, id.c_str());
     const int changed = ca_context_change_props_full(context, app);
     ca_proplist_destroy(app);
     if (changed != CA_SUCCESS || ca_context_open(context) != CA_SUCCESS) {

@@ -1,11 +1,11 @@
 #include "qt/desktop.h"
 
 #include <QApplication>
-#include <QIcon>
 #include <QStyle>
 
 #include "qt/accessible.h"
 #include "qt/fonts.h"
+#include "qt/palette.h"
 
 namespace forms::qt {
 
@@ -23,13 +23,12 @@ void setUpDesktop() {
   const QString id = QStringLiteral("org.botoron.botoron");
   QApplication::setApplicationName(id);
   QApplication::setDesktopFileName(id);
-  QApplication::setWindowIcon(QIcon(QStringLiteral(":/assets/Form1.ico")));
   // Only the scenes end the program: an unload that leaves no window on screen
   // (while a message box stands alone, say) must not quit it.
   QApplication::setQuitOnLastWindowClosed(false);
   // The scenes are painted for the classic light colours (white grounds, black
   // text); a dark desktop theme would turn their labels into dark patches.
-  QApplication::setPalette(QApplication::style()->standardPalette());
+  QApplication::setPalette(classicPalette(QApplication::style()->standardPalette()));
   installFontSubstitutions();
   // Labels and pictures are painted by the game; this tells a screen reader what they say.
   installAccessibility();

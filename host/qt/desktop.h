@@ -1,6 +1,6 @@
 // How the game takes its place on the desktop: a display that answers, screen
-// scaling, its name and icon, the faces that stand in for the named ones, and the
-// classic light colours.
+// scaling, its name, the faces that stand in for the named ones, and the classic
+// light colours.
 #pragma once
 
 namespace forms::qt {

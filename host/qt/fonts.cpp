@@ -3,18 +3,15 @@
 #include <QFontDatabase>
 #include <QRawFont>
 #include <algorithm>
-#include <cmath>
 #include <fontconfig/fontconfig.h>
 #include <memory>
 
+#include "look/look.h"
 #include "qt/text.h"
 
 namespace forms::qt {
 
 namespace {
-
-constexpr std::string_view kPGothic = "ＭＳ Ｐゴシック";
-constexpr std::string_view kPop = "HG創英角ﾎﾟｯﾌﾟ体";
 
 // A real face of its own (not a generic name such as "Sans Serif") with kana and kanji.
 bool writesJapanese(const QString& family) {
@@ -70,14 +67,11 @@ QString listedName(const QString& family) {
 } // namespace
 
 QStringList substitutesFor(std::string_view face) {
-  if (face == kPop) {
-    // A heavy, rounded, playful pop face, then heavy rounded gothics.
-    return {QStringLiteral("RocknRoll One"), QStringLiteral("M PLUS 2"), QStringLiteral("IPAPGothic"),
-            QStringLiteral("Noto Sans CJK JP")};
+  QStringList families;
+  for (const std::string_view family : look::standIns(face)) {
+    families.append(qs(family));
   }
-  // IPA P Gothic is drawn to the metrics of the proportional gothic the scenes name.
-  return {QStringLiteral("IPAPGothic"), QStringLiteral("VL PGothic"), QStringLiteral("Noto Sans CJK JP"),
-          QStringLiteral("IPAGothic")};
+  return families;
 }
 
 QStringList installedSubstitutesFor(std::string_view face) {
@@ -103,14 +97,13 @@ QStringList installedSubstitutesFor(std::string_view face) {
 }
 
 QFont fontFor(const std::optional<Font>& font) {
-  const Font f = font.value_or(Font{.face = kPGothic, .points = 9, .weight = 400});
+  const Font f = look::fontOf(font);
   QFont q;
   if (const QStringList families = installedSubstitutesFor(f.face); !families.isEmpty()) {
     q.setFamilies(families);
   }
-  // Points at 96 pixels per inch, the same ratio that makes 15 twips a pixel.
-  q.setPixelSize(static_cast<int>(std::lround(f.points * 96.0 / 72.0)));
-  q.setWeight(f.weight >= 700 ? QFont::Bold : QFont::Normal);
+  q.setPixelSize(look::pixelsOfPoints(f.points));
+  q.setWeight(look::isBold(f) ? QFont::Bold : QFont::Normal);
   q.setItalic(f.italic);
   q.setUnderline(f.underline);
   q.setStrikeOut(f.strikethrough);
@@ -118,8 +111,9 @@ QFont fontFor(const std::optional<Font>& font) {
 }
 
 void installFontSubstitutions() {
-  QFont::insertSubstitutions(qs(kPGothic), installedSubstitutesFor(kPGothic));
-  QFont::insertSubstitutions(qs(kPop), installedSubstitutesFor(kPop));
+  for (const std::string_view face : look::kNamedFaces) {
+    QFont::insertSubstitutions(qs(face), installedSubstitutesFor(face));
+  }
 }
 
 } // namespace forms::qt

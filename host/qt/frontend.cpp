@@ -39,6 +39,13 @@ namespace forms::qt {
 QtFrontend::QtFrontend(std::vector<SceneEntry> catalog, QObject* parent)
     : QObject(parent), runtime_(std::make_unique<Runtime>(std::move(catalog), clock_, random_)) {
   runtime_->attach(*this);
+  // The program's own icon is its start-up scene's: the desktop shows it for every
+  // window, boxes included, and in its task switcher.
+  for (const SceneEntry& e : runtime_->catalog()) {
+    if (e.def->name == Runtime::kStartScene && !e.def->icon.empty()) {
+      QApplication::setWindowIcon(iconFor(e.def->icon));
+    }
+  }
   // One precise single-shot timer, always set for the earliest tick the runtime has due.
   scheduler_.setTimerType(Qt::PreciseTimer);
   scheduler_.setSingleShot(true);

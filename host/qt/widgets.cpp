@@ -16,6 +16,7 @@
 
 #include "qt/accessible.h"
 #include "qt/fonts.h"
+#include "qt/palette.h"
 #include "qt/text.h"
 
 namespace forms::qt {
@@ -26,32 +27,7 @@ constexpr const char* kControlProperty = "formsControl";
 
 const Control& controlOf(const Scene& scene, int i) { return scene.controls()[static_cast<std::size_t>(i)]; }
 
-// The colour a control of this kind has where its definition gives none.
-QColor defaultBack(Kind kind, const QPalette& palette) {
-  return kind == Kind::TextBox ? palette.color(QPalette::Base) : palette.color(QPalette::Button);
-}
-
-QColor backOf(const Control& c, const QPalette& palette) {
-  return c.def->backColor ? colourOf(*c.def->backColor, palette) : defaultBack(c.kind(), palette);
-}
-
 } // namespace
-
-int px(double twips) { return static_cast<int>(std::floor(twips / kTwipsPerPixel + 0.5)); }
-
-QColor colourOf(Colour c, const QPalette& palette) {
-  if (isSystemColour(c)) {
-    switch (systemColourIndex(c)) {
-    case 9: // title-bar text: the window's own light ground in the scenes that use it
-      return palette.color(QPalette::Base);
-    case 14: // selected text
-      return palette.color(QPalette::HighlightedText);
-    default:
-      return palette.color(QPalette::Window);
-    }
-  }
-  return {red(c), green(c), blue(c)};
-}
 
 QImage pictureFor(std::string_view asset) {
   static QHash<QString, QImage> cache;
@@ -61,16 +37,22 @@ QImage pictureFor(std::string_view asset) {
   const QString key = qs(asset);
   auto it = cache.find(key);
   if (it == cache.end()) {
-    const QString path = QStringLiteral(":/assets/") + key +
-                         (key == QStringLiteral("Form1") ? QStringLiteral(".ico") : QStringLiteral(".bmp"));
-    it = cache.insert(key, QImage(path));
+    it = cache.insert(key, QImage(QStringLiteral(":/assets/") + qs(look::pictureFile(asset))));
   }
   return *it;
 }
 
+QIcon iconFor(std::string_view asset) {
+  if (asset.empty()) {
+    return {};
+  }
+  return QIcon(QStringLiteral(":/assets/") + qs(look::iconFile(asset)));
+}
+
 void paintLines(QPainter& p, const Scene& scene, int container, QPoint origin) {
   p.save();
-  p.setPen(QPen(Qt::black, 1));
+  const look::Rgb ink = look::kLineColour;
+  p.setPen(QPen(QColor(ink.r, ink.g, ink.b), look::kLinePixels));
   for (const Control& c : scene.controls()) {
     if (c.kind() != Kind::Line || c.container != container) {
       continue;
@@ -85,8 +67,8 @@ void drawCaption(QPainter& p, const QRect& r, QString text) {
   const QFont& font = p.font();
   const QFontMetricsF fm(font);
   const qreal em = font.pixelSize() > 0 ? font.pixelSize() : fm.height();
-  // Deep enough that the tallest kana, voiced marks and all, stay inside the line.
-  const qreal baseline = std::min(fm.ascent(), std::round(em * 0.9));
+  const qreal pitch = em * look::kCaptionLinePitchEm;
+  const qreal baseline = std::min(fm.ascent(), std::round(em * look::kCaptionBaselineEm));
   text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
   text.replace(QLatin1Char('\n'), QChar::LineSeparator);
   QTextLayout layout(text, font);
@@ -94,13 +76,13 @@ void drawCaption(QPainter& p, const QRect& r, QString text) {
   option.setWrapMode(QTextOption::WordWrap);
   layout.setTextOption(option);
   layout.beginLayout();
-  for (int i = 0; i * em < r.height(); ++i) {
+  for (int i = 0; i * pitch < r.height(); ++i) {
     QTextLine line = layout.createLine();
     if (!line.isValid()) {
       break;
     }
     line.setLineWidth(r.width());
-    line.setPosition(QPointF(0, i * em + baseline - line.ascent()));
+    line.setPosition(QPointF(0, i * pitch + baseline - line.ascent()));
   }
   layout.endLayout();
   p.save();
@@ -118,12 +100,10 @@ SceneWindow::SceneWindow(Runtime& runtime, Scene& scene) : runtime_(&runtime), s
   setWindowTitle(scene.def().caption.empty() ? QStringLiteral(" ") : qs(scene.def().caption));
   setObjectName(qs(scene.name()));
   if (!scene.def().icon.empty()) {
-    setWindowIcon(QIcon(QPixmap::fromImage(pictureFor(scene.def().icon))));
+    setWindowIcon(iconFor(scene.def().icon));
   }
   QPalette pal = palette();
-  const QColor back =
-      scene.def().backColor ? colourOf(*scene.def().backColor, pal) : pal.color(QPalette::Button);
-  pal.setColor(QPalette::Window, back);
+  pal.setColor(QPalette::Window, colourOf(look::backOf(scene.def()), pal));
   setPalette(pal);
   setAutoFillBackground(true);
   const SceneDef& d = scene.def();
@@ -374,11 +354,15 @@ void PictureWidget::paintEvent(QPaintEvent* /*event*/) {
   const Control& c = controlOf(window_->scene(), control_);
   const QRect outer = rect();
   const QRect inner = this->inner();
-  // A sunken border, two pixels deep.
-  p.fillRect(outer, palette().color(QPalette::Dark));
-  p.fillRect(outer.adjusted(1, 1, 0, 0), palette().color(QPalette::Light));
-  p.fillRect(outer.adjusted(1, 1, -1, -1), palette().color(QPalette::Shadow));
-  p.fillRect(inner, backOf(c, palette()));
+  // The sunken border, ring by ring from the outside in: the top-left colour over the
+  // whole ring, then the bottom-right one over all of it but the top row and left column.
+  QRect ring = outer;
+  for (const look::Ring& r : look::kSunkenRings) {
+    p.fillRect(ring, colourOf(r.topLeft, palette()));
+    p.fillRect(ring.adjusted(1, 1, 0, 0), colourOf(r.bottomRight, palette()));
+    ring.adjust(1, 1, -1, -1);
+  }
+  p.fillRect(inner, colourOf(look::backOf(*c.def), palette()));
   // The picture unscaled from the top-left corner of the inner area, and the lines
   // the box contains, both cut at its edges.
   p.setClipRect(inner);
@@ -420,8 +404,8 @@ LabelWidget::LabelWidget(SceneWindow& window, QWidget* parent, int control)
 void LabelWidget::paintEvent(QPaintEvent* /*event*/) {
   QPainter p(this);
   const Control& c = controlOf(window_->scene(), control_);
-  p.fillRect(rect(), backOf(c, palette()));
-  p.setPen(c.def->foreColor ? colourOf(*c.def->foreColor, palette()) : palette().color(QPalette::WindowText));
+  p.fillRect(rect(), colourOf(look::backOf(*c.def), palette()));
+  p.setPen(colourOf(look::foreOf(*c.def), palette()));
   p.setFont(font());
   drawCaption(p, rect(), qs(c.caption));
 }

@@ -2,6 +2,7 @@
 // their container's surface, beneath the windowed controls.
 #pragma once
 
+#include <QIcon>
 #include <QImage>
 #include <QLineEdit>
 #include <QPushButton>
@@ -9,16 +10,17 @@
 #include <QWidget>
 #include <vector>
 
+#include "look/look.h"
 #include "runtime/runtime.h"
 
 namespace forms::qt {
 
 // Twips to whole pixels at 15 twips a pixel.
-int px(double twips);
-// A colour value drawn with the given palette for the system colours.
-QColor colourOf(Colour c, const QPalette& palette);
+inline int px(double twips) { return look::pixels(twips); }
 // A picture asset as built into the program; a null image when there is none.
 QImage pictureFor(std::string_view asset);
+// An icon asset as built into the program; a null icon when there is none.
+QIcon iconFor(std::string_view asset);
 
 class SceneWindow final : public QWidget {
   Q_OBJECT
@@ -83,11 +85,9 @@ private:
   QTimer minimizeAnswer_;         // from the minimize to the look at where the focus went
 };
 
-// A label's caption: left-aligned from the top, broken into lines to fit, one em
-// from line to line as the faces the scenes name set their lines; what falls below
-// the bottom is cut off. The stand-ins' own line height is far taller (nearly one
-// and a half em for the pop face), which would push the title's second line half
-// out of its label.
+// A label's caption: left-aligned from the top, broken into lines to fit, at the
+// look's line pitch rather than the face's own line height; what falls below the
+// bottom is cut off.
 void drawCaption(QPainter& p, const QRect& r, QString text);
 // Paints the lines whose container is `container` (-1: the client area) onto a surface.
 void paintLines(QPainter& p, const Scene& scene, int container, QPoint origin);

@@ -164,6 +164,62 @@ TEST_F(QtTest, ClicksOnOnePixelOverlapsGoToTheEarlierControl) {
   }
 }
 
+// Grounds, borders and lines left to the look: every one drawn in the classic
+// scheme's colour for its role, as every front end draws it.
+const SceneDef& plainLookScene() {
+  static const SceneDef def{
+      .name = "Plain",
+      .caption = "Plain",
+      .left = 1500,
+      .top = 1500,
+      .width = 3000,
+      .height = 3000,
+      .controls =
+          {
+              pictureBox("Picture1", 300, 300, 1500, 1500),
+              label("Label1", 1950, 300, 600, 600, ""),
+              label("Label2", 1950, 1200, 600, 600, "").back(kSysHighlightText),
+              label("Label3", 1950, 2100, 600, 600, "").back(0x80000005),
+              line("Line1", 300, 2400, 1500, 2400),
+          },
+  };
+  return def;
+}
+
+TEST_F(QtTest, GroundsBordersAndLinesTakeTheLooksColours) {
+  fe = std::make_unique<QtFrontend>(std::vector<SceneEntry>{scenes::plainEntry(plainLookScene())});
+  const QImage img = show("Plain").grab().toImage();
+  const auto rgb = [](const look::Paint& p) {
+    const look::Rgb c = look::classic(p);
+    return QColor(c.r, c.g, c.b);
+  };
+  // The box covers pixels 20 to 119 each way: the outer ring, the inner ring, the ground.
+  const struct {
+    QPoint at;
+    look::Paint paint;
+  } cases[] = {
+      {{10, 10}, look::kSceneBack},
+      {{20, 20}, look::Role::Dark},
+      {{119, 20}, look::Role::Dark},
+      {{20, 119}, look::Role::Dark},
+      {{119, 119}, look::Role::Light},
+      {{70, 119}, look::Role::Light},
+      {{119, 70}, look::Role::Light},
+      {{21, 21}, look::Role::Shadow},
+      {{118, 118}, look::Role::Shadow},
+      {{70, 118}, look::Role::Shadow},
+      {{22, 22}, look::defaultBack(Kind::PictureBox)},
+      {{70, 70}, look::defaultBack(Kind::PictureBox)},
+      {{150, 40}, look::defaultBack(Kind::Label)},
+      {{150, 100}, look::paintOf(kSysHighlightText)},
+      {{150, 160}, look::paintOf(0x80000005)},
+      {{70, 160}, look::kLineColour},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(img.pixelColor(c.at).name(), rgb(c.paint).name()) << c.at.x() << "," << c.at.y();
+  }
+}
+
 TEST_F(QtTest, TheTitleDrawsItsColoursAndFrame) {
   SceneWindow& w = show("Form1");
   const QImage img = w.grab().toImage();
