@@ -108,7 +108,6 @@ public:
 };
 
 constexpr double kMinute = 60 * 1000.0;
-constexpr double kHour = 60 * kMinute;
 
 // Lets an hour pass from now, a minute at a time, forgetting the log each minute,
 // and returns how far the live heap grew from the end of the first minute.
