@@ -51,12 +51,12 @@ class Server:
 
     With `compress`, every file is sent gzip'd at level 9 to a browser that
     accepts it, as a compressing web server would; `sent` counts the bytes of
-    each file's body as sent."""
+    each file and of its body as sent."""
 
     def __init__(self, root: Path, compress: bool = False):
         self.root = Path(root)
         self.compress = compress
-        self.sent: dict[str, int] = {}
+        self.sent: dict[str, tuple[int, int]] = {}  # path: bytes of the file, bytes of the body sent
         self._gz: dict[Path, bytes] = {}
         server = self
 
@@ -82,7 +82,7 @@ class Server:
                 self.send_header("Content-Encoding", "gzip")
                 self.send_header("Content-Length", str(len(body)))
                 self.end_headers()
-                server.sent[self.path] = len(body)
+                server.sent[self.path] = (path.stat().st_size, len(body))
                 return _Bytes(body)
 
         self.httpd = http.server.ThreadingHTTPServer(("127.0.0.1", 0), functools.partial(Handler, directory=str(root)))

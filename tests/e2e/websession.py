@@ -75,8 +75,9 @@ GAME = "document.documentElement.dataset.game || ''"
 class WebSession:
     """One static server, one headless chromium and the page in it."""
 
-    def __init__(self, page_dir: Path, outdir: Path):
+    def __init__(self, page_dir: Path, outdir: Path, compress: bool = False):
         self.page_dir = Path(page_dir)
+        self.compress = compress
         self.outdir = outdir
         self.server: cdp.Server | None = None
         self.browser: cdp.Browser | None = None
@@ -97,13 +98,13 @@ class WebSession:
     def start(self) -> None:
         if not (self.page_dir / "index.html").is_file():
             raise Failure(f"no page in {self.page_dir}: build it first (scripts/web --build-only)")
-        self.server = cdp.Server(self.page_dir).__enter__()
+        self.server = cdp.Server(self.page_dir, self.compress).__enter__()
         self.browser = cdp.Browser(self.outdir / "chromium.log", VIEWPORT, preexec=xsession.child_setup)
         self.log(f"{self.browser.version()} on DevTools port {self.browser.port}; page served at {self.server.url}")
         self.page = self.browser.page()
         self.page_log = open(self.outdir / "page.log", "w", encoding="utf-8")
         self.page.listeners.append(self._page_event)
-        for method in ("Page.enable", "Runtime.enable"):
+        for method in ("Page.enable", "Runtime.enable", "Network.enable"):
             self.page.call(method)
         # A desktop-sized page at one device pixel per CSS pixel, in a browser window that has the focus.
         self.page.call("Emulation.setDeviceMetricsOverride", width=VIEWPORT[0], height=VIEWPORT[1],
