@@ -3,9 +3,13 @@
 #include <algorithm>
 #include <array>
 #include <cctype>
+#include <cerrno>
 #include <charconv>
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
 #include <limits>
+#include <string>
 #include <system_error>
 
 namespace forms {
@@ -14,6 +18,43 @@ namespace {
 
 bool isBlank(char c) { return c == ' ' || c == '\t'; }
 bool isDigit(char c) { return c >= '0' && c <= '9'; }
+
+// Decimal text to a double and back, correctly rounded and always with "." as the
+// point. Where the standard library has no floating-point <charconv> (the browser
+// build's libc++), the C library's strtod and printf stand in: they round as
+// exactly, and that C library knows no locale but "C".
+#if defined(__cpp_lib_to_chars) && __cpp_lib_to_chars >= 201611L
+std::errc readDecimal(std::string_view num, double& v) {
+  return std::from_chars(num.data(), num.data() + num.size(), v).ec;
+}
+std::size_t writeScientific(double value, std::array<char, 64>& buf) {
+  auto [ptr, ec] =
+      std::to_chars(buf.data(), buf.data() + buf.size(), value, std::chars_format::scientific, 14);
+  return ec == std::errc() ? static_cast<std::size_t>(ptr - buf.data()) : 0;
+}
+#else
+std::errc readDecimal(std::string_view num, double& v) {
+  // Only ever given a scanned number: digits, a point, an exponent, no sign.
+  const std::string text(num);
+  char* end = nullptr;
+  errno = 0;
+  const double read = std::strtod(text.c_str(), &end);
+  if (end == text.c_str()) {
+    return std::errc::invalid_argument;
+  }
+  // As from_chars: a result rounded to zero or beyond the largest double is out of
+  // range and leaves v alone; a subnormal one is a value.
+  if (errno == ERANGE && (read == 0 || std::isinf(read))) {
+    return std::errc::result_out_of_range;
+  }
+  v = read;
+  return std::errc();
+}
+std::size_t writeScientific(double value, std::array<char, 64>& buf) {
+  const int n = std::snprintf(buf.data(), buf.size(), "%.14e", value);
+  return n > 0 && static_cast<std::size_t>(n) < buf.size() ? static_cast<std::size_t>(n) : 0;
+}
+#endif
 
 struct Scan {
   std::size_t begin = 0; // first character of the number (its sign included)
@@ -100,7 +141,7 @@ double valueOf(std::string_view s, Scan sc) {
     num.remove_prefix(1);
   }
   double v = 0;
-  auto [ptr, ec] = std::from_chars(num.data(), num.data() + num.size(), v);
+  const std::errc ec = readDecimal(num, v);
   if (ec == std::errc::result_out_of_range) {
     // Too large for a double reads as the largest one; too small as 0.
     v = magnitude(num) < 0 ? 0.0 : std::numeric_limits<double>::max();
@@ -168,12 +209,11 @@ std::string numberToText(double value) {
   }
   std::array<char, 64> buf{};
   // d.dddddddddddddde±x: fifteen significant digits, then placed without exponent.
-  auto [ptr, ec] =
-      std::to_chars(buf.data(), buf.data() + buf.size(), value, std::chars_format::scientific, 14);
-  if (ec != std::errc()) {
+  const std::size_t written = writeScientific(value, buf);
+  if (written == 0) {
     return "0";
   }
-  const std::string_view sci(buf.data(), static_cast<std::size_t>(ptr - buf.data()));
+  const std::string_view sci(buf.data(), written);
   std::size_t i = 0;
   const bool negative = sci[0] == '-';
   if (negative) {
