@@ -37,16 +37,34 @@ from pathlib import Path
 
 sys.dont_write_bytecode = True  # keep the source tree clean of __pycache__
 import story
-from story import FORM2_ENTER, FORM3_START, MAZE_WAY, Player, centre, expect_exit
+from story import FORM3_START, MAZE_WAY, Player, centre, expect_exit
 from websession import Failure, WebSession, Window, tools_missing
 
 TOP = Path(__file__).resolve().parents[2]
+
+# Where each scene's client area opens, in twips of the page (the scenes' design
+# positions); the trash-can search fills the page instead.
+DESIGN = {"Form1": (4440, 2235), "Form2": (4065, 1860), "Form3": (4260, 2040), "Form6": (4620, 2415),
+          "Form7": (4995, 2970), "Form8": (4995, 2790), "Form9": (3510, 3525), "Form10": (4440, 2235),
+          "Form11": (4995, 2040), "Form12": (5925, 2790), "Form13": (5730, 2415), "Form14": (5370, 2790),
+          "Form16": (4935, 2190)}
 
 
 class WebPlayer(Player):
     """The story's steps, with what the page promises checked on the way."""
 
     s: WebSession
+
+    def __init__(self, s: WebSession):
+        super().__init__(s)
+        s.on_scene = self.placed
+
+    def placed(self, w: Window) -> None:
+        """A scene opens at its design position, 15 twips to a CSS pixel."""
+        want = DESIGN.get(w.scene())
+        if want is not None and (w.x, w.y) != (story.px(want[0]), story.px(want[1])):
+            raise Failure(f"{w.scene()} opened at +{w.x}+{w.y}, not at its design position "
+                          f"+{story.px(want[0])}+{story.px(want[1])}")
 
     def title(self) -> Window:
         s = self.s
@@ -129,8 +147,8 @@ def play_title(p: WebPlayer) -> None:
 
 def play_maze(p: WebPlayer) -> None:
     """The shop dragged by its caption bar, "進入！！" clicked where it went; the
-    maze played along the free way to the goal; then the trash cans fill the page.
-    Nothing is timed."""
+    maze played along the free way to the goal; the trash cans fill the page and
+    the right one is found. Nothing is timed."""
     s = p.s
     f2 = drag_caption(p, p.title(), (60, 40))
     s.shot("shop-dragged", f2)

@@ -69,7 +69,7 @@ DESCRIBE = r"""function () {
     };
   });
 }"""
-GAME = "document.documentElement.dataset.game || ''"
+GAME = "document.documentElement?.dataset.game || ''"
 
 
 class WebSession:
@@ -89,6 +89,7 @@ class WebSession:
         self.last_click = (0.0, (-99, -99), 0)  # time, place and count of the last click
         self.errors: list[str] = []
         self.page_log = None
+        self.on_scene: Callable[[Window], None] | None = None  # told of every scene window waited for
 
     # ---- lifecycle ----------------------------------------------------------
 
@@ -251,6 +252,8 @@ class WebSession:
 
         w = self.wait(found, timeout, f"the window of {' or '.join(names)}")
         self.log(f"{w.scene()} is on the page: client {w.w}x{w.h} at +{w.x}+{w.y} ({w.state})")
+        if self.on_scene is not None:
+            self.on_scene(w)
         return w
 
     def wait_gone(self, win: Window, timeout: float = 10) -> None:
