@@ -85,7 +85,7 @@ class Server:
                 server.sent[self.path] = (path.stat().st_size, len(body))
                 return _Bytes(body)
 
-        self.httpd = http.server.ThreadingHTTPServer(("127.0.0.1", 0), functools.partial(Handler, directory=str(root)))
+        self.httpd = _Quiet(("127.0.0.1", 0), functools.partial(Handler, directory=str(root)))
         self.port = self.httpd.server_address[1]
         self.thread = threading.Thread(target=self.httpd.serve_forever, daemon=True)
 
@@ -105,6 +105,13 @@ class Server:
     def __exit__(self, *exc) -> None:
         self.httpd.shutdown()
         self.httpd.server_close()
+
+
+class _Quiet(http.server.ThreadingHTTPServer):
+    """A request the browser gave up on (a navigation away) is no error of the page's."""
+
+    def handle_error(self, request, client_address):
+        pass
 
 
 class _Bytes:
