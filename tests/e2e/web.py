@@ -31,7 +31,6 @@ import argparse
 import shutil
 import signal
 import sys
-import time
 import traceback
 from pathlib import Path
 
