@@ -8,6 +8,11 @@
              the page's own clock: the click's event time and the moment the
              display is set, both from performance.now()
 
+Run by bench/run under Debian's Python (its PIL and websocket modules), it
+prints one "name value" line a reading:
+
+  /usr/bin/python3 bench/browser.py --page build-web/page [--runs N] [--smoke]
+
 The stopwatch is reached by playing the story's steps in the browser
 (tests/e2e/story.py over websession.py); each visit to the water level gives
 three readings: after each "10" the watch is stopped late on purpose, its box
@@ -16,6 +21,7 @@ closed with Return and the watch started again, and the third miss ends the visi
 
 from __future__ import annotations
 
+import argparse
 import gzip
 import math
 import sys
@@ -154,3 +160,20 @@ def measure(page_dir: Path, runs: int, smoke: bool) -> dict[str, list[float]]:
             quiet.close()
         f["web_reading"] = [float(reading)]
     return f
+
+
+def main() -> None:
+    ap = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
+    ap.add_argument("--page", type=Path, required=True, help="the built page's folder")
+    ap.add_argument("--runs", type=int, default=7, help="repetitions of each figure")
+    ap.add_argument("--smoke", action="store_true", help="one reading of the stopwatch, to 1")
+    opt = ap.parse_args()
+    f = measure(opt.page, opt.runs, opt.smoke)
+    print(f"browser is {VERSION}")
+    for name, values in f.items():
+        for v in values:
+            print(f"{name} {v}")
+
+
+if __name__ == "__main__":
+    main()
