@@ -183,9 +183,9 @@ public:
     if (s == nullptr || !s->visible()) {
       return;
     }
-    const int hit = hitTest(s->controls(), static_cast<Twips>(width * kTwipsPerPixel),
-                            static_cast<Twips>(height * kTwipsPerPixel),
-                            PointF{x * kTwipsPerPixel, y * kTwipsPerPixel});
+    const int hit =
+        hitTest(s->controls(), static_cast<Twips>(width * kTwipsPerPixel),
+                static_cast<Twips>(height * kTwipsPerPixel), PointF{x * kTwipsPerPixel, y * kTwipsPerPixel});
     const Kind kind = hit < 0 ? Kind::Timer : controlOf(*s, hit).kind();
     switch (what) {
     case kMove:
@@ -350,7 +350,9 @@ public:
   static constexpr int kTab = 0, kBackTab = 1; // any other key presses the focused button
 
 private:
-  static std::string pictureOf(std::string_view asset) { return asset.empty() ? "" : look::pictureFile(asset); }
+  static std::string pictureOf(std::string_view asset) {
+    return asset.empty() ? "" : look::pictureFile(asset);
+  }
 
   static void place(const Scene& scene, int i) {
     const Control& c = controlOf(scene, i);
