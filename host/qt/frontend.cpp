@@ -77,21 +77,22 @@ void QtFrontend::created(Scene& scene) {
 
 void QtFrontend::shown(Scene& scene) {
   SceneWindow* w = windows_.at(&scene).get();
-  // The design's window state is how a window first opens; a later show only makes
-  // it visible and brings it to the front, as the player left it (but not minimized).
+  // The runtime's state: the design's at the first show; at a later one, as the
+  // player left it, a minimized window brought back as it was before.
   const bool first = !w->isVisible();
-  const bool minimize = first && scene.def().state == WindowState::Minimized;
+  const WindowState state = scene.windowState();
+  const bool minimize = first && state == WindowState::Minimized;
   if (minimize && QGuiApplication::platformName() == QStringLiteral("wayland")) {
     w->minimizeOnceExposed();
     w->show();
   } else if (minimize) {
     w->showMinimized();
-  } else if (first && scene.def().state == WindowState::Maximized) {
+  } else if (first && state == WindowState::Maximized) {
     w->showMaximized();
   } else {
     w->show();
   }
-  if (!first && w->isMinimized()) {
+  if (!first && w->isMinimized() && state != WindowState::Minimized) {
     // Minimized by the player: a show brings it back as it was, and to the front.
     w->setWindowState((w->windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
   }
@@ -100,7 +101,7 @@ void QtFrontend::shown(Scene& scene) {
     w->activateWindow();
     front_ = w;
   }
-  w->focusFirst();
+  w->mirrorFocus();
 }
 
 void QtFrontend::giveFocusBack(SceneWindow& kept) {
@@ -135,7 +136,12 @@ void QtFrontend::destroyed(Scene& scene) {
 
 void QtFrontend::changed(Scene& scene, int control, Property what) {
   const auto it = windows_.find(&scene);
-  if (it != windows_.end()) {
+  if (it == windows_.end()) {
+    return;
+  }
+  if (what == Property::Focus) {
+    it->second->mirrorFocus();
+  } else {
     it->second->apply(control, what);
   }
 }
