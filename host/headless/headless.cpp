@@ -139,7 +139,8 @@ std::string Headless::focused(std::string_view scene) const {
   if (s == nullptr) {
     return {};
   }
-  return s->focus() < 0 ? std::string{} : std::string(s->controls()[static_cast<std::size_t>(s->focus())].name());
+  return s->focus() < 0 ? std::string{}
+                        : std::string(s->controls()[static_cast<std::size_t>(s->focus())].name());
 }
 
 std::vector<std::string> Headless::shownScenes() const {
