@@ -1,22 +1,4 @@
-// The desktop front end on Qt 6, under X11 and as a native Wayland client.
-//
-// Does: one top-level window per shown scene at its design client size; the
-// design position under X11; the companion's minimized and the cans' maximized
-// window state; the message box, modal, with the game's title; timers on one
-// precise single-shot timer; the beep; input turned into the runtime's events.
-//
-// On Wayland the compositor decides, and the front end makes up for what it
-// may refuse:
-// - positions are the compositor's; a box is made the dialog of the scene whose
-//   handler opened it, which compositors that place dialogs open over that scene;
-// - a minimize may be ignored (sway has none): a companion still holding the
-//   keyboard after its minimize gives it back, and the top of the stack, to the
-//   scene in front, whose window maps anew, since a client cannot take the focus;
-// - a maximize may be ignored: the cans' window opens as large as the screen;
-// - a compositor may raise a scene over the box that blocks it (sway does, on a
-//   click): the box maps anew in front.
-// Does not: fractional scales. Qt 6.4 draws at the next whole scale and the
-// compositor scales that down (at 150 % a picture pixel spans 1.5 device pixels).
+// The desktop front end: what it does and lacks on each platform is told in frontend.h.
 #include "qt/frontend.h"
 
 #include <QApplication>
