@@ -149,13 +149,22 @@ public:
   std::vector<std::string> log;
 };
 
-TEST(Focus, AControlThatCanNoLongerTakeTheFocusGivesItToTheNextInTheTabOrder) {
+// The kinds scene shown on a runtime of its own, under that front end.
+struct Spied {
+  Spied() {
+    rt.attach(fe);
+    rt.show("K");
+  }
   VirtualClock clock;
   DefaultRandom random;
-  Runtime rt({recorder::entry(kindsDef())}, clock, random);
+  Runtime rt{{recorder::entry(kindsDef())}, clock, random};
   Changes fe;
-  rt.attach(fe);
-  rt.show("K");
+};
+
+TEST(Focus, AControlThatCanNoLongerTakeTheFocusGivesItToTheNextInTheTabOrder) {
+  Spied spied;
+  Runtime& rt = spied.rt;
+  Changes& fe = spied.fe;
   Scene& s = *rt.find("K");
   const auto ctl = [&](std::string_view name) { return ControlRef(s, kindsDef().indexOf(name)); };
   ASSERT_TRUE(rt.focus(s, kindsDef().indexOf("Command1")));
@@ -174,12 +183,9 @@ TEST(Focus, AControlThatCanNoLongerTakeTheFocusGivesItToTheNextInTheTabOrder) {
 }
 
 TEST(Typing, ATextBoxHoldsOneLineAndOnlyATextBoxTakesTyping) {
-  VirtualClock clock;
-  DefaultRandom random;
-  Runtime rt({recorder::entry(kindsDef())}, clock, random);
-  Changes fe;
-  rt.attach(fe);
-  rt.show("K");
+  Spied spied;
+  Runtime& rt = spied.rt;
+  Changes& fe = spied.fe;
   Scene& s = *rt.find("K");
   const int text = kindsDef().indexOf("Text1");
   EXPECT_TRUE(rt.typed(s, text, "12"));
