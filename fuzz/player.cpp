@@ -62,12 +62,8 @@ int sceneNumber(std::string_view name) {
   return std::stoi(std::string(name.substr(4)));
 }
 
-std::pair<Twips, Twips> clientOf(const SceneDef& def) {
-  if (def.state == WindowState::Maximized) {
-    return {Headless::kScreenWidth, Headless::kScreenHeight};
-  }
-  return {def.width, def.height};
-}
+// Where a scene's window opens: its points are spread over that client area.
+Size clientOf(const SceneDef& def) { return clientSize(def, def.state, Headless::kWorkArea); }
 
 const SceneDef* defIn(const std::vector<SceneEntry>& catalog, std::string_view name) {
   const auto it =
@@ -326,8 +322,8 @@ private:
 
   PointF pointIn(const std::string& scene, std::uint16_t x, std::uint16_t y) {
     const SceneDef* def = defIn(h_.runtime().catalog(), scene);
-    const auto [w, h] = def == nullptr ? std::pair<Twips, Twips>{1000, 1000} : clientOf(*def);
-    return {spread(x, w), spread(y, h)};
+    const Size size = def == nullptr ? Size{1000, 1000} : clientOf(*def);
+    return {spread(x, size.width), spread(y, size.height)};
   }
 
   void exec(const Ev& e) {
@@ -410,13 +406,7 @@ private:
       return; // no box has the focus, or the window takes no input now
     }
     Scene* s = h_.scene(name);
-    std::string line;
-    for (char c : text) {
-      if (c != '\n' && c != '\r') {
-        line.push_back(c);
-      }
-    }
-    h_.runtime().typed(*s, s->def().indexOf(h_.focused(name)), std::move(line));
+    h_.runtime().typed(*s, s->focus(), std::string(text));
   }
 
   void close(const std::string& name) {
@@ -492,8 +482,8 @@ private:
     const auto before = snapshot();
     for (const Scene* s : h_.runtime().loaded()) {
       const std::string name(s->name());
-      const auto [w, hgt] = h_.clientSize(*s);
-      const PointF middle{w / 2.0, hgt / 2.0};
+      const Size size = s->clientSize();
+      const PointF middle{size.width / 2.0, size.height / 2.0};
       bool taken = h_.moveTo(name, middle) || h_.click(name, middle) || h_.key(name, Key::Space) ||
                    h_.key(name, Key::Tab) || h_.type(name, "1") || h_.close(name);
       for (const Control& c : s->controls()) {
@@ -687,9 +677,8 @@ void Script::scene(std::string_view name) {
 }
 
 void Script::point(std::string_view sceneName, PointF p) {
-  const SceneDef* def = defIn(gameCatalog(), sceneName);
-  const auto [w, h] = clientOf(*def);
-  for (const auto& [v, size] : {std::pair{p.x, w}, std::pair{p.y, h}}) {
+  const Size area = clientOf(*defIn(gameCatalog(), sceneName));
+  for (const auto& [v, size] : {std::pair{p.x, area.width}, std::pair{p.y, area.height}}) {
     const double s = std::max(size, 1);
     const long code = std::lround((v + s / 4) * 65536.0 / (1.5 * s));
     const auto word = static_cast<std::uint16_t>(std::clamp(code, 0L, 65535L));

@@ -16,6 +16,7 @@ float ScriptedRandom::next() {
 Headless::Headless(std::vector<SceneEntry> catalog)
     : runtime_(std::make_unique<Runtime>(std::move(catalog), clock_, random_)) {
   runtime_->attach(*this);
+  runtime_->setWorkArea(kWorkArea);
 }
 
 Headless::~Headless() = default;
@@ -43,22 +44,15 @@ Scene* Headless::target(std::string_view scene) const {
     return nullptr;
   }
   // A minimized window shows no client area to point at.
-  if (s->def().state == WindowState::Minimized) {
+  if (s->windowState() == WindowState::Minimized) {
     return nullptr;
   }
   return s;
 }
 
-std::pair<Twips, Twips> Headless::clientSize(const Scene& s) const {
-  if (s.def().state == WindowState::Maximized) {
-    return {kScreenWidth, kScreenHeight};
-  }
-  return {s.def().width, s.def().height};
-}
-
 int Headless::controlAt(const Scene& s, PointF p) const {
-  const auto [w, h] = clientSize(s);
-  return hitTest(s.controls(), w, h, p);
+  const Size size = s.clientSize();
+  return hitTest(s.controls(), size.width, size.height, p);
 }
 
 bool Headless::moveTo(std::string_view scene, PointF p) {
@@ -66,14 +60,7 @@ bool Headless::moveTo(std::string_view scene, PointF p) {
   if (s == nullptr) {
     return false;
   }
-  const int hit = controlAt(*s, p);
-  if (hit < 0) {
-    return true;
-  }
-  const Kind k = s->controls()[static_cast<std::size_t>(hit)].kind();
-  if (k == Kind::PictureBox || k == Kind::Label) {
-    runtime_->mouseMove(*s, hit);
-  }
+  runtime_->mouseMove(*s, controlAt(*s, p));
   return true;
 }
 
@@ -82,17 +69,10 @@ bool Headless::click(std::string_view scene, PointF p) {
   if (s == nullptr) {
     return false;
   }
+  // The press puts the focus on what it lands on, the release clicks it.
   const int hit = controlAt(*s, p);
-  if (hit < 0) {
-    return true;
-  }
-  const Kind k = s->controls()[static_cast<std::size_t>(hit)].kind();
-  if (takesFocus(s->controls(), hit)) {
-    focus_[s->serial()] = hit;
-  }
-  if (k == Kind::PictureBox || k == Kind::CommandButton) {
-    runtime_->click(*s, hit);
-  }
+  runtime_->focus(*s, hit);
+  runtime_->click(*s, hit);
   return true;
 }
 
@@ -105,80 +85,31 @@ bool Headless::click(std::string_view scene, std::string_view control) {
   if (i < 0) {
     return false;
   }
-  const auto [w, h] = clientSize(*s);
-  const RectF r = visibleRect(s->controls(), i, w, h);
+  const Size size = s->clientSize();
+  const RectF r = visibleRect(s->controls(), i, size.width, size.height);
   if (r.empty() || !forms::isShown(s->controls(), i)) {
     return false;
   }
   return click(scene, PointF{(r.left + r.right) / 2, (r.top + r.bottom) / 2});
 }
 
-void Headless::ensureFocus(Scene& s) {
-  const auto order = focusOrder(s.controls());
-  auto it = focus_.find(s.serial());
-  if (it != focus_.end() && std::find(order.begin(), order.end(), it->second) != order.end()) {
-    return;
-  }
-  if (order.empty()) {
-    focus_.erase(s.serial());
-  } else {
-    focus_[s.serial()] = order.front();
-  }
-}
-
 bool Headless::key(std::string_view scene, Key k) {
   Scene* s = target(scene);
-  if (s == nullptr) {
-    return false;
-  }
-  ensureFocus(*s);
-  const auto it = focus_.find(s->serial());
-  if (it == focus_.end()) {
-    return true;
-  }
-  const int f = it->second;
-  switch (k) {
-  case Key::Tab: {
-    const auto order = focusOrder(s->controls());
-    auto pos = std::find(order.begin(), order.end(), f);
-    ++pos;
-    focus_[s->serial()] = pos == order.end() ? order.front() : *pos;
-    break;
-  }
-  case Key::Space:
-  case Key::Enter:
-    if (s->controls()[static_cast<std::size_t>(f)].kind() == Kind::CommandButton) {
-      runtime_->click(*s, f);
-    }
-    break;
-  case Key::Escape:
-    break;
-  }
-  return true;
+  return s != nullptr && runtime_->key(*s, k);
 }
 
 bool Headless::type(std::string_view scene, std::string_view text) {
   Scene* s = target(scene);
-  if (s == nullptr) {
+  if (s == nullptr || s->focus() < 0) {
     return false;
   }
-  ensureFocus(*s);
-  const auto it = focus_.find(s->serial());
-  if (it == focus_.end()) {
-    return false;
-  }
-  const Control& c = s->controls()[static_cast<std::size_t>(it->second)];
-  if (c.kind() != Kind::TextBox) {
-    return false;
-  }
-  // A one-line box: line breaks typed into it are not kept.
-  std::string next = c.text;
-  for (char ch : text) {
-    if (ch != '\n' && ch != '\r') {
-      next.push_back(ch);
-    }
-  }
-  return runtime_->typed(*s, it->second, std::move(next));
+  const Control& c = s->controls()[static_cast<std::size_t>(s->focus())];
+  return c.kind() == Kind::TextBox && runtime_->typed(*s, s->focus(), c.text + std::string(text));
+}
+
+bool Headless::setWindowState(std::string_view scene, WindowState state) {
+  Scene* s = runtime_->find(scene);
+  return s != nullptr && runtime_->windowStateChanged(*s, state);
 }
 
 bool Headless::close(std::string_view scene) {
@@ -208,11 +139,8 @@ std::string Headless::focused(std::string_view scene) const {
   if (s == nullptr) {
     return {};
   }
-  const auto it = focus_.find(s->serial());
-  if (it == focus_.end()) {
-    return {};
-  }
-  return std::string(s->controls()[static_cast<std::size_t>(it->second)].name());
+  return s->focus() < 0 ? std::string{}
+                        : std::string(s->controls()[static_cast<std::size_t>(s->focus())].name());
 }
 
 std::vector<std::string> Headless::shownScenes() const {
@@ -227,26 +155,11 @@ std::vector<std::string> Headless::shownScenes() const {
 
 void Headless::created(Scene& scene) { log_.push_back("load " + std::string(scene.name())); }
 
-void Headless::shown(Scene& scene) {
-  log_.push_back("show " + std::string(scene.name()));
-  ensureFocus(scene);
-}
+void Headless::shown(Scene& scene) { log_.push_back("show " + std::string(scene.name())); }
 
-void Headless::destroyed(Scene& scene) {
-  log_.push_back("unload " + std::string(scene.name()));
-  focus_.erase(scene.serial());
-}
+void Headless::destroyed(Scene& scene) { log_.push_back("unload " + std::string(scene.name())); }
 
-void Headless::changed(Scene& scene, int /*control*/, Property what) {
-  if (what == Property::Visible && scene.visible()) {
-    // Focus leaves a control that is hidden, as it does on the desktop.
-    auto it = focus_.find(scene.serial());
-    if (it != focus_.end() && !takesFocus(scene.controls(), it->second)) {
-      focus_.erase(it);
-      ensureFocus(scene);
-    }
-  }
-}
+void Headless::changed(Scene& /*scene*/, int /*control*/, Property /*what*/) {}
 
 void Headless::messageBox(std::string_view /*title*/, std::string_view prompt) {
   std::string p(prompt);

@@ -1,10 +1,25 @@
 // The scripted front end: a virtual clock, pointer moves and clicks at twip
 // positions through the model's own hit test, typing, Tab, window closes, and
 // message boxes answered by the caller. Used by tests, benchmarks and fuzzing.
+//
+// Takes from the model and the runtime: which control is under a point (hitTest
+// over the scene's client size), which kind takes which event, the keyboard focus
+// and its order, the window state, the client size of a maximized window (over
+// its screen of 1920 x 1050 pixels), the one-line rule of a text box.
+//
+// Does: pointer moves and clicks at twip points, a click at the middle of what is
+// seen of a control, the five keys the runtime knows, typing at the end of the
+// focused box, minimize, maximize and restore as a player asks for them, closes,
+// boxes answered by a callback (which may let time pass), a log of what was seen.
+//
+// Does not: draw anything, or know pixels, faces or colours; a caret or a
+// selection (typing always appends; a test types over by giving the whole text
+// to the runtime); a window manager (windows have no position, every state asked
+// for is granted at once); a sound (a beep is counted); real time (the clock
+// moves only when advance() is called).
 #pragma once
 
 #include <functional>
-#include <map>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -37,8 +52,6 @@ private:
   DefaultRandom fallback_;
 };
 
-enum class Key : std::uint8_t { Tab, Space, Enter, Escape };
-
 class Headless final : public Frontend {
 public:
   explicit Headless(std::vector<SceneEntry> catalog);
@@ -62,8 +75,10 @@ public:
   bool click(std::string_view scene, PointF twips);
   bool click(std::string_view scene, std::string_view control); // at the middle of what is seen of it
   bool key(std::string_view scene, Key k);
-  bool type(std::string_view scene, std::string_view text);
+  bool type(std::string_view scene, std::string_view text); // at the end of the focused box
   bool close(std::string_view scene);
+  // The player minimizes, maximizes or restores a window.
+  bool setWindowState(std::string_view scene, WindowState state);
 
   // Called while a box is open; may advance the clock. Without one, boxes are closed at once.
   std::function<void(const std::string& prompt)> onBox;
@@ -81,8 +96,6 @@ public:
   [[nodiscard]] bool isShown(std::string_view name) const;
   [[nodiscard]] std::string text(std::string_view scene, std::string_view control) const;
   [[nodiscard]] std::string focused(std::string_view scene) const; // control name, or ""
-  // The client size a scene's window has here: its design size, or the screen for a maximized one.
-  [[nodiscard]] std::pair<Twips, Twips> clientSize(const Scene& s) const;
   [[nodiscard]] std::vector<std::string> shownScenes() const;
   // The control that takes the pointer at a point of a scene's client area, or -1.
   [[nodiscard]] int controlAt(const Scene& s, PointF twips) const;
@@ -97,19 +110,17 @@ public:
   void timersChanged() override {}
   void ended() override;
 
-  static constexpr Twips kScreenWidth = 1920 * kTwipsPerPixel;
-  static constexpr Twips kScreenHeight = 1050 * kTwipsPerPixel;
+  // What a maximized window fills: the screen but for a task bar.
+  static constexpr Size kWorkArea{1920 * kTwipsPerPixel, 1050 * kTwipsPerPixel};
 
 private:
   Scene* target(std::string_view scene) const;
-  void ensureFocus(Scene& s);
 
   VirtualClock clock_;
   ScriptedRandom random_;
   std::unique_ptr<Runtime> runtime_;
   std::vector<std::string> log_;
   std::vector<std::string> boxes_;
-  std::map<std::uint64_t, int> focus_; // scene serial -> focused control
   int beeps_ = 0;
   bool boxOpen_ = false;
   bool ended_ = false;

@@ -42,6 +42,25 @@ inline constexpr bool isWindowed(Kind k) {
   return k == Kind::PictureBox || k == Kind::TextBox || k == Kind::CommandButton;
 }
 
+enum class Event : std::uint8_t { Load, Click, MouseMove, Timer };
+
+// Which kind of control receives which event; Load is the form's own. A pointer
+// event goes to the control on top at its point, and to nothing beneath it: a
+// click on a label lying in a picture box is the label's, which takes no click.
+inline constexpr bool receives(Kind k, Event e) {
+  switch (e) {
+  case Event::Click:
+    return k == Kind::CommandButton || k == Kind::PictureBox;
+  case Event::MouseMove:
+    return k == Kind::PictureBox || k == Kind::Label;
+  case Event::Timer:
+    return k == Kind::Timer;
+  case Event::Load:
+    return false;
+  }
+  return false;
+}
+
 struct ControlDef {
   std::string_view name;
   Kind kind = Kind::Label;

@@ -267,6 +267,7 @@ void announceChange(QWidget& control, Property what, bool wasHidden) {
   case Property::Text:     // the line edit tells of its new text itself
   case Property::Position: // a moved control is found where it is when asked
   case Property::Interval: // timers are not exposed
+  case Property::Focus:    // Qt tells of its own focus
     break;
   }
 }

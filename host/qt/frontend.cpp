@@ -1,22 +1,4 @@
-// The desktop front end on Qt 6, under X11 and as a native Wayland client.
-//
-// Does: one top-level window per shown scene at its design client size; the
-// design position under X11; the companion's minimized and the cans' maximized
-// window state; the message box, modal, with the game's title; timers on one
-// precise single-shot timer; the beep; input turned into the runtime's events.
-//
-// On Wayland the compositor decides, and the front end makes up for what it
-// may refuse:
-// - positions are the compositor's; a box is made the dialog of the scene whose
-//   handler opened it, which compositors that place dialogs open over that scene;
-// - a minimize may be ignored (sway has none): a companion still holding the
-//   keyboard after its minimize gives it back, and the top of the stack, to the
-//   scene in front, whose window maps anew, since a client cannot take the focus;
-// - a maximize may be ignored: the cans' window opens as large as the screen;
-// - a compositor may raise a scene over the box that blocks it (sway does, on a
-//   click): the box maps anew in front.
-// Does not: fractional scales. Qt 6.4 draws at the next whole scale and the
-// compositor scales that down (at 150 % a picture pixel spans 1.5 device pixels).
+// The desktop front end: what it does and lacks on each platform is told in frontend.h.
 #include "qt/frontend.h"
 
 #include <QApplication>
@@ -77,21 +59,22 @@ void QtFrontend::created(Scene& scene) {
 
 void QtFrontend::shown(Scene& scene) {
   SceneWindow* w = windows_.at(&scene).get();
-  // The design's window state is how a window first opens; a later show only makes
-  // it visible and brings it to the front, as the player left it (but not minimized).
+  // The runtime's state: the design's at the first show; at a later one, as the
+  // player left it, a minimized window brought back as it was before.
   const bool first = !w->isVisible();
-  const bool minimize = first && scene.def().state == WindowState::Minimized;
+  const WindowState state = scene.windowState();
+  const bool minimize = first && state == WindowState::Minimized;
   if (minimize && QGuiApplication::platformName() == QStringLiteral("wayland")) {
     w->minimizeOnceExposed();
     w->show();
   } else if (minimize) {
     w->showMinimized();
-  } else if (first && scene.def().state == WindowState::Maximized) {
+  } else if (first && state == WindowState::Maximized) {
     w->showMaximized();
   } else {
     w->show();
   }
-  if (!first && w->isMinimized()) {
+  if (!first && w->isMinimized() && state != WindowState::Minimized) {
     // Minimized by the player: a show brings it back as it was, and to the front.
     w->setWindowState((w->windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
   }
@@ -100,7 +83,7 @@ void QtFrontend::shown(Scene& scene) {
     w->activateWindow();
     front_ = w;
   }
-  w->focusFirst();
+  w->mirrorFocus();
 }
 
 void QtFrontend::giveFocusBack(SceneWindow& kept) {
@@ -135,7 +118,12 @@ void QtFrontend::destroyed(Scene& scene) {
 
 void QtFrontend::changed(Scene& scene, int control, Property what) {
   const auto it = windows_.find(&scene);
-  if (it != windows_.end()) {
+  if (it == windows_.end()) {
+    return;
+  }
+  if (what == Property::Focus) {
+    it->second->mirrorFocus();
+  } else {
     it->second->apply(control, what);
   }
 }

@@ -1,5 +1,41 @@
-// The desktop front end: one top-level window per shown scene, precise timers,
-// the message box and the beep, over the one runtime.
+// The desktop front end on Qt 6, under X11 and as a native Wayland client: one
+// top-level window per shown scene, precise timers, the message box and the
+// beep, over the one runtime.
+//
+// Takes from the model and the runtime: geometry in twips, containment and the
+// stacking order (the widgets are raised in it, so Qt's own answer to "which
+// widget is under this pixel" is the model's); which kind takes which event (a
+// press or move is handed to the runtime with the control under it, and never
+// passes to a container beneath); the keyboard focus (Qt's focus widget follows
+// the runtime's, Tab, Shift+Tab, Enter and Space on a button go to the runtime);
+// the window state (each first show in the runtime's state; the player's
+// minimize, maximize and restore are reported, and what a maximized window gets
+// becomes the runtime's work area); the one-line rule of a text box; the look.
+//
+// Does: the design position and client size under X11; the message box, modal,
+// with the game's title; timers on one precise single-shot timer; the beep
+// through the sound server or the display's bell; Japanese faces standing in for
+// the named ones; the screen reader's tree.
+//
+// On Wayland the compositor decides, and the front end makes up for what it
+// may refuse:
+// - positions are the compositor's; a box is made the dialog of the scene whose
+//   handler opened it, which compositors that place dialogs open over that scene;
+// - a minimize may be ignored (sway has none): a companion still holding the
+//   keyboard after its minimize gives it back, and the top of the stack, to the
+//   scene in front, whose window maps anew, since a client cannot take the focus;
+//   a minimize asked before the window is mapped is dropped, so the companion
+//   minimizes once it is first exposed;
+// - a maximize may be ignored: the cans' window opens as large as the screen,
+//   in the normal state as far as the runtime knows;
+// - a compositor may raise a scene over the box that blocks it (sway does, on a
+//   click): the box maps anew in front.
+//
+// Does not: fractional scales (Qt 6.4 draws at the next whole scale and the
+// compositor scales that down, so at 150 % a picture pixel spans 1.5 device
+// pixels); place a window anywhere under Wayland; promise that the player's
+// minimize or maximize is granted (the state the window manager reports is the
+// one the runtime keeps).
 #pragma once
 
 #include <QObject>

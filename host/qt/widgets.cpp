@@ -157,6 +157,10 @@ void SceneWindow::build() {
         break;
       }
       if (w != nullptr) {
+        // A press the control does not take is nobody's: the model gives the pointer
+        // to the control on top, never to its container beneath.
+        w->setAttribute(Qt::WA_NoMousePropagation);
+        w->installEventFilter(this);
         w->setProperty(kControlProperty, idx);
         w->setObjectName(qs(c.name()));
         widgets_[i] = w;
@@ -166,7 +170,8 @@ void SceneWindow::build() {
     }
   }
   restack();
-  // Tab order follows TabIndex; Qt skips what is hidden.
+  // Tab order follows TabIndex, for the screen reader and the platform; the keys
+  // themselves go to the runtime.
   QWidget* prev = nullptr;
   for (int i : tabOrder(controls)) {
     QWidget* w = widgets_[static_cast<std::size_t>(i)];
@@ -239,16 +244,58 @@ void SceneWindow::apply(int control, Property what) {
   case Property::Interval:
     w->update();
     break;
+  case Property::Focus:
+    mirrorFocus();
+    break;
   }
   announceChange(*w, what, wasHidden);
 }
 
-void SceneWindow::focusFirst() {
-  const auto order = focusOrder(scene_->controls());
-  if (!order.empty()) {
-    if (QWidget* w = widgetFor(order.front())) {
+void SceneWindow::mirrorFocus() {
+  if (QWidget* w = widgetFor(scene_->focus())) {
+    if (focusWidget() != w) {
       w->setFocus(Qt::OtherFocusReason);
     }
+  } else if (QWidget* f = focusWidget()) {
+    f->clearFocus();
+  }
+}
+
+WindowState SceneWindow::stateOf(Qt::WindowStates states) {
+  if (states.testFlag(Qt::WindowMinimized)) {
+    return WindowState::Minimized;
+  }
+  if (states.testFlag(Qt::WindowMaximized) || states.testFlag(Qt::WindowFullScreen)) {
+    return WindowState::Maximized;
+  }
+  return WindowState::Normal;
+}
+
+bool SceneWindow::focusNextPrevChild(bool next) {
+  if (!detached_) {
+    // From the control that has Qt's focus: the player may have clicked it.
+    const QVariant v = focusWidget() != nullptr ? focusWidget()->property(kControlProperty) : QVariant();
+    if (v.isValid()) {
+      runtime_->focus(*scene_, v.toInt());
+    }
+    runtime_->key(*scene_, next ? Key::Tab : Key::BackTab);
+    mirrorFocus();
+  }
+  return true;
+}
+
+void SceneWindow::changeEvent(QEvent* event) {
+  QWidget::changeEvent(event);
+  if (event->type() == QEvent::WindowStateChange && !detached_) {
+    runtime_->windowStateChanged(*scene_, stateOf(windowState()));
+  }
+}
+
+void SceneWindow::resizeEvent(QResizeEvent* event) {
+  QWidget::resizeEvent(event);
+  // What the window manager gives a maximized window is the work area here.
+  if (!detached_ && isMaximized()) {
+    runtime_->setWorkArea({clientWidthTwips(), clientHeightTwips()});
   }
 }
 
@@ -259,6 +306,12 @@ void SceneWindow::minimizeOnceExposed() {
 }
 
 bool SceneWindow::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() == QEvent::FocusIn && !detached_) {
+    // Qt moved its focus itself (a press, the window coming back): the runtime hears it.
+    if (const QVariant v = watched->property(kControlProperty); v.isValid()) {
+      runtime_->focus(*scene_, v.toInt());
+    }
+  }
   if (minimizePending_ && watched == windowHandle() && event->type() == QEvent::Expose &&
       windowHandle()->isExposed()) {
     minimizePending_ = false;
@@ -285,20 +338,24 @@ void SceneWindow::pointerMoved(QPoint globalPos) {
     return;
   }
   // The control under the pointer gets the move, also while a button is held
-  // and Qt hands the moves to the widget that took the press.
-  const int i = controlAt(mapFromGlobal(globalPos));
-  if (i < 0) {
-    return;
-  }
-  const Kind k = controlOf(*scene_, i).kind();
-  if (k == Kind::PictureBox || k == Kind::Label) {
-    runtime_->mouseMove(*scene_, i);
-  }
+  // and Qt hands the moves to the widget that took the press; the runtime takes
+  // it only where that kind takes a move.
+  runtime_->mouseMove(*scene_, controlAt(mapFromGlobal(globalPos)));
 }
 
 void SceneWindow::clicked(int control) {
   if (!detached_ && !runtime_->click(*scene_, control)) {
     emit clickRefused(control);
+  }
+}
+
+void SceneWindow::keyed(int control, Key k) {
+  if (detached_) {
+    return;
+  }
+  runtime_->focus(*scene_, control);
+  if (!runtime_->key(*scene_, k)) {
+    emit clickRefused(control); // Enter or Space on a button is its click
   }
 }
 
@@ -415,7 +472,7 @@ void LabelWidget::mouseMoveEvent(QMouseEvent* event) {
 }
 
 ButtonWidget::ButtonWidget(SceneWindow& window, QWidget* parent, int control)
-    : QPushButton(parent), window_(&window) {
+    : QPushButton(parent), window_(&window), control_(control) {
   const Control& c = controlOf(window.scene(), control);
   setMouseTracking(true);
   setFocusPolicy(Qt::StrongFocus);
@@ -432,10 +489,20 @@ void ButtonWidget::mouseMoveEvent(QMouseEvent* event) {
 
 void ButtonWidget::keyPressEvent(QKeyEvent* event) {
   if (!event->isAutoRepeat() && (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter)) {
-    click();
+    window_->keyed(control_, Key::Enter);
     return;
   }
+  // Space shows the button down until the key is released.
   QPushButton::keyPressEvent(event);
+}
+
+void ButtonWidget::keyReleaseEvent(QKeyEvent* event) {
+  if (!event->isAutoRepeat() && event->key() == Qt::Key_Space && isDown()) {
+    setDown(false);
+    window_->keyed(control_, Key::Space);
+    return;
+  }
+  QPushButton::keyReleaseEvent(event);
 }
 
 TextWidget::TextWidget(SceneWindow& window, QWidget* parent, int control)

@@ -36,7 +36,10 @@ public:
   [[nodiscard]] Twips clientHeightTwips() const { return height() * kTwipsPerPixel; }
 
   void apply(int control, Property what);
-  void focusFirst();
+  // Puts Qt's focus where the runtime has the scene's focus.
+  void mirrorFocus();
+  // Qt's state of the window, as the runtime has it.
+  [[nodiscard]] static WindowState stateOf(Qt::WindowStates states);
   // Minimizes the window as soon as it is on screen: Wayland compositors drop a
   // minimize asked of a window that has not been mapped yet. Some have no
   // minimize at all; then keptOnScreen() follows.
@@ -60,13 +63,18 @@ public:
   // From the control widgets.
   void pointerMoved(QPoint globalPos);
   void clicked(int control);
+  void keyed(int control, Key k); // a key the runtime gives a meaning to, on a control with Qt's focus
   void edited(int control, const QString& text);
 
 protected:
   void paintEvent(QPaintEvent* event) override;
   void mouseMoveEvent(QMouseEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
+  void changeEvent(QEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
+  // Tab and Shift+Tab: the runtime moves the focus, Qt follows.
+  bool focusNextPrevChild(bool next) override;
 
 private slots:
   void minimizeNow();
@@ -139,9 +147,11 @@ public:
 protected:
   void mouseMoveEvent(QMouseEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;
+  void keyReleaseEvent(QKeyEvent* event) override;
 
 private:
   SceneWindow* window_;
+  int control_;
 };
 
 class TextWidget final : public QLineEdit {

@@ -75,8 +75,15 @@ void ControlRef::setInterval(std::int32_t ms) {
 
 // ---- Scene ---------------------------------------------------------------
 
+Size clientSize(const SceneDef& def, WindowState state, Size workArea) {
+  if (state == WindowState::Maximized && workArea.width > 0 && workArea.height > 0) {
+    return workArea;
+  }
+  return {def.width, def.height};
+}
+
 Scene::Scene(Runtime& runtime, const SceneDef& def)
-    : runtime_(&runtime), def_(&def), controls_(buildControls(def)) {
+    : runtime_(&runtime), def_(&def), controls_(buildControls(def)), state_(def.state) {
   for (std::size_t i = 0; i < controls_.size(); ++i) {
     if (controls_[i].kind() == Kind::Timer) {
       timers_.push_back({static_cast<int>(i)});
@@ -104,6 +111,8 @@ ControlRef Scene::ctl(std::string_view control) {
   return {live, controlIndex(live, control)};
 }
 
+Size Scene::clientSize() const { return forms::clientSize(*def_, state_, runtime_->workArea()); }
+
 bool Scene::hasHandler(int control, Event e) const {
   return std::any_of(handlers_.begin(), handlers_.end(),
                      [&](const Bound& b) { return b.control == control && b.event == e; });
@@ -113,6 +122,10 @@ void Scene::addHandler(std::string_view control, Event e, Handler h) {
   const int i = control.empty() ? -1 : def_->indexOf(control);
   if (!control.empty() && i < 0) {
     fail("handler for no such control", control);
+  }
+  // A handler no event could ever reach is a mistake in the scene.
+  if (i < 0 ? e != Event::Load : !receives(def_->controls[static_cast<std::size_t>(i)].kind, e)) {
+    fail("handler for an event its control does not take", control.empty() ? name() : control);
   }
   handlers_.push_back({i, e, std::move(h)});
 }
@@ -218,6 +231,15 @@ void Runtime::show(std::string_view scene) {
     return;
   }
   s.visible_ = true;
+  if (!s.shownBefore_) {
+    s.shownBefore_ = true;
+    s.state_ = s.def().state;
+  } else if (s.state_ == WindowState::Minimized) {
+    s.state_ = s.restored_;
+  }
+  // Every show puts the focus on the first control of the focus order.
+  const auto order = focusOrder(s.controls_);
+  s.focus_ = order.empty() ? -1 : order.front();
   if (frontend_ != nullptr) {
     frontend_->shown(s);
   }
@@ -291,13 +313,61 @@ void Runtime::propertyChanged(Scene& scene, int control, Property what) {
       }
     }
   }
-  if (ended_ || frontend_ == nullptr || find(scene.name()) != &scene) {
+  const bool live = !ended_ && frontend_ != nullptr && find(scene.name()) == &scene;
+  if (what == Property::Visible) {
+    // A control that can no longer take the focus gives it to the next one in the
+    // tab order that can; one that can gives a scene without any focus its first.
+    const int before = scene.focus_;
+    if (before < 0 || !takesFocus(scene.controls_, before)) {
+      const auto order = tabOrder(scene.controls_);
+      const auto from = std::find(order.begin(), order.end(), before);
+      int next = -1;
+      for (std::size_t k = 1; k <= order.size() && next < 0; ++k) {
+        const std::size_t at =
+            from == order.end() ? k - 1 : (static_cast<std::size_t>(from - order.begin()) + k) % order.size();
+        if (takesFocus(scene.controls_, order[at])) {
+          next = order[at];
+        }
+      }
+      scene.focus_ = next;
+    }
+    const bool moved = scene.focus_ != before;
+    const bool hidden = !scene.controls_[static_cast<std::size_t>(control)].visible;
+    if (live && moved && hidden) {
+      notifyFocus(scene);
+    }
+    if (live) {
+      frontend_->changed(scene, control, what);
+    }
+    if (live && moved && !hidden) {
+      notifyFocus(scene);
+    }
+    return;
+  }
+  if (!live) {
     return;
   }
   if (what == Property::Interval) {
     frontend_->timersChanged();
   } else {
     frontend_->changed(scene, control, what);
+  }
+}
+
+void Runtime::notifyFocus(Scene& scene) {
+  // An unseen window gets its focus when it is shown.
+  if (scene.visible_) {
+    frontend_->changed(scene, scene.focus_, Property::Focus);
+  }
+}
+
+void Runtime::moveFocus(Scene& scene, int to) {
+  if (scene.focus_ == to) {
+    return;
+  }
+  scene.focus_ = to;
+  if (frontend_ != nullptr && !ended_) {
+    notifyFocus(scene);
   }
 }
 
@@ -346,8 +416,24 @@ void Runtime::releaseHeldTicks() {
   }
 }
 
+bool Runtime::takesInput(const Scene& scene) const {
+  return !ended_ && boxes_ == 0 && depth_ == 0 && find(scene.name()) == &scene;
+}
+
+namespace {
+
+bool isControl(const Scene& scene, int control) {
+  return control >= 0 && static_cast<std::size_t>(control) < scene.controls().size();
+}
+
+bool receivesAt(const Scene& scene, int control, Event e) {
+  return isControl(scene, control) && receives(scene.controls()[static_cast<std::size_t>(control)].kind(), e);
+}
+
+} // namespace
+
 bool Runtime::click(Scene& scene, int control) {
-  if (ended_ || boxes_ > 0 || depth_ > 0 || find(scene.name()) != &scene) {
+  if (!takesInput(scene) || !receivesAt(scene, control, Event::Click)) {
     return false;
   }
   dispatch(scene, control, Event::Click);
@@ -355,18 +441,81 @@ bool Runtime::click(Scene& scene, int control) {
 }
 
 bool Runtime::mouseMove(Scene& scene, int control) {
-  if (ended_ || boxes_ > 0 || depth_ > 0 || find(scene.name()) != &scene) {
+  if (!takesInput(scene) || !receivesAt(scene, control, Event::MouseMove)) {
     return false;
   }
   dispatch(scene, control, Event::MouseMove);
   return true;
 }
 
-bool Runtime::typed(Scene& scene, int control, std::string text) {
-  if (ended_ || boxes_ > 0 || find(scene.name()) != &scene) {
+bool Runtime::focus(Scene& scene, int control) {
+  if (ended_ || find(scene.name()) != &scene || !isControl(scene, control) ||
+      !takesFocus(scene.controls_, control)) {
     return false;
   }
+  moveFocus(scene, control);
+  return true;
+}
+
+bool Runtime::key(Scene& scene, Key k) {
+  if (!takesInput(scene)) {
+    return false;
+  }
+  switch (k) {
+  case Key::Tab:
+  case Key::BackTab: {
+    const auto order = focusOrder(scene.controls_);
+    if (order.empty()) {
+      moveFocus(scene, -1);
+      break;
+    }
+    const auto at = std::find(order.begin(), order.end(), scene.focus_);
+    const auto n = static_cast<std::ptrdiff_t>(order.size());
+    std::ptrdiff_t i = 0;
+    if (at != order.end()) {
+      i = ((at - order.begin()) + (k == Key::Tab ? 1 : n - 1)) % n;
+    } else if (k == Key::BackTab) {
+      i = n - 1;
+    }
+    moveFocus(scene, order[static_cast<std::size_t>(i)]);
+    break;
+  }
+  case Key::Space:
+  case Key::Enter:
+    if (isControl(scene, scene.focus_) &&
+        scene.controls_[static_cast<std::size_t>(scene.focus_)].kind() == Kind::CommandButton) {
+      dispatch(scene, scene.focus_, Event::Click);
+    }
+    break;
+  case Key::Escape:
+    break;
+  }
+  return true;
+}
+
+bool Runtime::typed(Scene& scene, int control, std::string text) {
+  if (ended_ || boxes_ > 0 || find(scene.name()) != &scene || !isControl(scene, control) ||
+      scene.controls_[static_cast<std::size_t>(control)].kind() != Kind::TextBox) {
+    return false;
+  }
+  const auto before = text.size();
+  std::erase_if(text, [](char c) { return c == '\n' || c == '\r'; });
+  const bool cut = text.size() != before;
   scene.controls_[static_cast<std::size_t>(control)].text = std::move(text);
+  if (cut && frontend_ != nullptr) {
+    frontend_->changed(scene, control, Property::Text);
+  }
+  return true;
+}
+
+bool Runtime::windowStateChanged(Scene& scene, WindowState state) {
+  if (ended_ || find(scene.name()) != &scene || !scene.visible_) {
+    return false;
+  }
+  if (state == WindowState::Minimized && scene.state_ != WindowState::Minimized) {
+    scene.restored_ = scene.state_;
+  }
+  scene.state_ = state;
   return true;
 }
 

@@ -45,19 +45,54 @@ private:
   std::uint64_t state_ = 0x853C49E6748FEA9BULL;
 };
 
-enum class Event : std::uint8_t { Load, Click, MouseMove, Timer };
-enum class Property : std::uint8_t { Text, Visible, Caption, Position, Picture, Interval };
+// What changed, as the front end hears it: a control's property, or the keyboard
+// focus of a scene (the control that holds it now, -1 for none).
+enum class Property : std::uint8_t { Text, Visible, Caption, Position, Picture, Interval, Focus };
+
+// The keys the runtime gives a meaning to; every other key is the focused text box's.
+enum class Key : std::uint8_t { Tab, Space, Enter, Escape, BackTab };
+
+struct Size {
+  Twips width = 0, height = 0;
+  bool operator==(const Size&) const = default;
+};
+
+// The client area of a scene's window in a state: its design size, or for a
+// maximized window the work area of the screen it lies on.
+Size clientSize(const SceneDef& def, WindowState state, Size workArea);
 
 class Scene;
 class Runtime;
 
 // What a front end does for the runtime. Every call comes on the one UI thread.
+//
+// A front end shows what the runtime decides and reports what the player does;
+// it keeps no rule of its own. Geometry, stacking, hit testing and focus order
+// come from the model; which kind takes which event, the keyboard focus and the
+// window state are the runtime's. In return for these calls it reports:
+//   - the pointer: click() and mouseMove() with the control on top at the point
+//     (the model's hitTest, or the toolkit's own answer where it agrees with it),
+//     -1 for the form; the runtime refuses what that kind does not take, and
+//     nothing passes to a control beneath;
+//   - a press on a control, or the platform moving the keyboard focus itself:
+//     focus(); Tab, Shift+Tab, Enter, Space and Escape: key(), never handled in
+//     the front end (Enter or Space on a button is its click);
+//   - a text box's whole new text after an edit: typed();
+//   - the player minimizing, maximizing or restoring a window:
+//     windowStateChanged(); the work area a maximized window fills: setWorkArea();
+//   - a window closed by the player: closeRequested().
 class Frontend {
 public:
   virtual ~Frontend() = default;
-  virtual void created(Scene& scene) = 0;   // built from its definition, not yet seen
-  virtual void shown(Scene& scene) = 0;     // made visible and brought to the front
+  virtual void created(Scene& scene) = 0; // built from its definition, not yet seen
+  // Made visible and brought to the front: in scene.windowState() (a minimized one
+  // is restored by a later show), with the focus on scene.focus().
+  virtual void shown(Scene& scene) = 0;
   virtual void destroyed(Scene& scene) = 0; // its window and controls go now
+  // A property of a control changed; for Property::Focus, `control` is the one that
+  // holds the focus of the scene now (-1: none). A focus that leaves a control being
+  // hidden moves before the control is hidden; one that a control being shown
+  // takes, after.
   virtual void changed(Scene& scene, int control, Property what) = 0;
   // Opens the box and returns when the player has pressed OK or closed it.
   virtual void messageBox(std::string_view title, std::string_view prompt) = 0;
@@ -115,6 +150,12 @@ public:
   [[nodiscard]] bool visible() const { return visible_; }
   [[nodiscard]] std::uint64_t serial() const { return serial_; }
   [[nodiscard]] Runtime& runtime() const { return *runtime_; }
+  // The control that holds the keyboard focus, or -1.
+  [[nodiscard]] int focus() const { return focus_; }
+  // The window's state: the definition's until the first show, then as the player
+  // leaves it; a show brings a minimized window back as it was before.
+  [[nodiscard]] WindowState windowState() const { return state_; }
+  [[nodiscard]] Size clientSize() const;
 
   // A control of this scene by name.
   ControlRef ctl(std::string_view control);
@@ -160,6 +201,10 @@ private:
   std::vector<Bound> handlers_;
   std::vector<TimerState> timers_;
   bool visible_ = false;
+  bool shownBefore_ = false;
+  int focus_ = -1;
+  WindowState state_;
+  WindowState restored_ = WindowState::Normal; // what a minimized window comes back as
   std::uint64_t serial_ = 0;
 };
 
@@ -210,11 +255,28 @@ public:
   void end();
 
   // Input from a front end. Each returns false when it was not taken: the program
-  // has ended, a message box is open, or the scene is gone.
+  // has ended, a message box is open or a handler runs, the scene is gone, or the
+  // control cannot take it.
+  //
+  // The pointer at a control, the one on top at the point (-1: the form). Only a
+  // button or a picture box takes a click, only a picture box or a label a move.
   bool click(Scene& scene, int control);
   bool mouseMove(Scene& scene, int control);
+  // The focus goes to a control (a press on it, or the platform's own focus
+  // moving): only a windowed control that is seen takes it.
+  bool focus(Scene& scene, int control);
+  // A key to the scene's focused control: Tab and BackTab move the focus round the
+  // focus order, Enter and Space click a focused button, Escape does nothing.
+  bool key(Scene& scene, Key k);
+  // A text box's whole text after an edit. It holds one line: line breaks are not
+  // kept, and a front end that showed them hears the text it holds instead.
   bool typed(Scene& scene, int control, std::string text);
   bool closeRequested(Scene& scene);
+  // The player (or the window manager) put a shown window in a state.
+  bool windowStateChanged(Scene& scene, WindowState state);
+  // The client size a maximized window has on this front end's screen.
+  void setWorkArea(Size area) { workArea_ = area; }
+  [[nodiscard]] Size workArea() const { return workArea_; }
 
   // Timers: the front end asks when the next tick falls due and calls
   // serviceTimers() once the clock has reached it.
@@ -243,6 +305,9 @@ private:
   void dispatch(Scene& scene, int control, Event e);
   void unloadInstance(Scene& scene);
   void releaseHeldTicks();
+  [[nodiscard]] bool takesInput(const Scene& scene) const;
+  void moveFocus(Scene& scene, int to);
+  void notifyFocus(Scene& scene);
   Scene* earliestDue(Time now, int& timerSlot) const;
 
   std::vector<SceneEntry> catalog_;
@@ -259,6 +324,7 @@ private:
   const Scene* handling_ = nullptr;
   int boxes_ = 0;
   bool ended_ = false;
+  Size workArea_; // none reported: a maximized window keeps its design size
   std::uint64_t nextSerial_ = 1;
   std::uint64_t eventsDelivered_ = 0;
 };

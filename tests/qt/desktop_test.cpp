@@ -698,6 +698,44 @@ TEST_F(DesktopTest, FocusStartsAtTheLowestTabIndexAndTabFollowsTheOrder) {
   expectFocusFollowsTabIndex(w);
 }
 
+// Qt's focus is the runtime's: a press, Tab and Shift+Tab reach the runtime,
+// and where the runtime moves the focus (from a control being hidden) Qt follows.
+TEST_F(DesktopTest, QtsFocusAndWindowStateAreTheRuntimes) {
+  fe = std::make_unique<QtFrontend>(std::vector<SceneEntry>{scenes::plainEntry(keysScene())});
+  fe->setQuitOnEnd(false);
+  SceneWindow& w = show("Keys");
+  Scene& s = w.scene();
+  const auto same = [&] {
+    EXPECT_EQ(w.focusWidget(), w.widgetFor(s.focus())) << "Qt's focus is not the runtime's " << s.focus();
+  };
+  same();
+  QTest::keyClick(w.focusWidget(), Qt::Key_Tab);
+  EXPECT_EQ(s.focus(), s.def().indexOf("Text1"));
+  same();
+  QTest::keyClick(w.focusWidget(), Qt::Key_Backtab, Qt::ShiftModifier);
+  QTest::keyClick(w.focusWidget(), Qt::Key_Backtab, Qt::ShiftModifier);
+  EXPECT_EQ(s.focus(), s.def().indexOf("Command3"));
+  same();
+  QTest::mouseClick(w.widgetFor(s.def().indexOf("Command1")), Qt::LeftButton);
+  EXPECT_EQ(s.focus(), s.def().indexOf("Command1"));
+  same();
+  ControlRef(s, s.def().indexOf("Command1")).setVisible(false);
+  EXPECT_EQ(s.focus(), s.def().indexOf("Text2"));
+  same();
+
+  w.showMaximized();
+  QCoreApplication::processEvents();
+  EXPECT_EQ(s.windowState(), WindowState::Maximized);
+  EXPECT_EQ(s.clientSize(), (Size{w.clientWidthTwips(), w.clientHeightTwips()}));
+  w.showMinimized();
+  QCoreApplication::processEvents();
+  EXPECT_EQ(s.windowState(), WindowState::Minimized);
+  fe->runtime().show("Keys");
+  QCoreApplication::processEvents();
+  EXPECT_EQ(s.windowState(), WindowState::Maximized);
+  EXPECT_TRUE(w.isMaximized());
+}
+
 TEST_F(DesktopTest, SpaceAndEnterPressTheFocusedButton) {
   for (const Qt::Key key : {Qt::Key_Space, Qt::Key_Return, Qt::Key_Enter}) {
     SceneWindow& w = show("Form2");
