@@ -186,24 +186,20 @@ public:
     const int hit =
         hitTest(s->controls(), static_cast<Twips>(width * kTwipsPerPixel),
                 static_cast<Twips>(height * kTwipsPerPixel), PointF{x * kTwipsPerPixel, y * kTwipsPerPixel});
-    const Kind kind = hit < 0 ? Kind::Timer : controlOf(*s, hit).kind();
+    // Which kind takes which event, and where the focus goes, is the runtime's.
     switch (what) {
     case kMove:
-      if (hit >= 0 && (kind == Kind::PictureBox || kind == Kind::Label)) {
-        runtime_.mouseMove(*s, hit);
-      }
+      runtime_.mouseMove(*s, hit);
       break;
     case kPress:
       pressed_ = {serial, hit};
-      if (hit >= 0 && takesFocus(s->controls(), hit)) {
-        page_focus(serial, hit);
-      }
+      runtime_.focus(*s, hit);
       break;
     case kRelease: {
       // A click is a press and a release on the same control, as on the desktop.
       const bool same = pressed_.serial == serial && pressed_.control == hit;
       pressed_ = {};
-      if (same && hit >= 0 && (kind == Kind::PictureBox || kind == Kind::CommandButton)) {
+      if (same) {
         runtime_.click(*s, hit);
       }
       break;
@@ -213,33 +209,18 @@ public:
     }
   }
 
-  // The one place keys become the runtime's input: Tab and Shift+Tab move the
-  // focus in the scene's focus order; Enter and Space press a focused button.
+  // The one place keys become the runtime's input: Tab and Shift+Tab, and Enter or
+  // Space on a focused button (the page sends either as one press). The control the
+  // browser has focused is reported first, should the player have moved it natively.
   void key(int serial, int focused, int which) {
     Scene* s = bySerial(serial);
     if (s == nullptr || !s->visible()) {
       return;
     }
-    const auto order = focusOrder(s->controls());
-    if (which == kTab || which == kBackTab) {
-      if (order.empty()) {
-        return;
-      }
-      const auto at = std::find(order.begin(), order.end(), focused);
-      std::size_t next = 0;
-      if (at != order.end()) {
-        const auto pos = static_cast<std::size_t>(at - order.begin());
-        next = which == kTab ? (pos + 1) % order.size() : (pos + order.size() - 1) % order.size();
-      } else if (which == kBackTab) {
-        next = order.size() - 1;
-      }
-      page_focus(serial, order[next]);
-      return;
+    if (focused >= 0 && focused != s->focus()) {
+      runtime_.focus(*s, focused);
     }
-    if (focused >= 0 && static_cast<std::size_t>(focused) < s->controls().size() &&
-        controlOf(*s, focused).kind() == Kind::CommandButton && takesFocus(s->controls(), focused)) {
-      runtime_.click(*s, focused);
-    }
+    runtime_.key(*s, which == kTab ? Key::Tab : which == kBackTab ? Key::BackTab : Key::Enter);
   }
 
   void typed(int serial, int control, std::string text) {
@@ -250,6 +231,13 @@ public:
     if (controlOf(*s, control).kind() == Kind::TextBox && !runtime_.typed(*s, control, std::move(text))) {
       // Not taken: the box shows what the scene holds.
       page_text(serial, control, controlOf(*s, control).text.c_str());
+    }
+  }
+
+  // The player restored a window from its bar (the page has no other state change).
+  void windowState(int serial, int state) {
+    if (Scene* s = bySerial(serial); s != nullptr && state >= 0 && state <= 2) {
+      runtime_.windowStateChanged(*s, static_cast<WindowState>(state));
     }
   }
 
@@ -303,9 +291,8 @@ public:
 
   void shown(Scene& scene) override {
     page_shown(serialOf(scene));
-    const auto order = focusOrder(scene.controls());
-    if (!order.empty()) {
-      page_focus(serialOf(scene), order.front());
+    if (scene.focus() >= 0) {
+      page_focus(serialOf(scene), scene.focus());
     }
   }
 
@@ -313,6 +300,12 @@ public:
 
   void changed(Scene& scene, int control, Property what) override {
     const int serial = serialOf(scene);
+    if (what == Property::Focus) {
+      if (control >= 0) {
+        page_focus(serial, control);
+      }
+      return;
+    }
     const Control& c = controlOf(scene, control);
     switch (what) {
     case Property::Text:
@@ -331,6 +324,7 @@ public:
       page_picture(serial, control, pictureOf(c.picture).c_str());
       break;
     case Property::Interval:
+    case Property::Focus:
       break;
     }
   }
@@ -445,6 +439,11 @@ EMSCRIPTEN_KEEPALIVE void web_typed(int serial, int control, const char* text) {
 
 EMSCRIPTEN_KEEPALIVE void web_close(int serial) {
   front->close(serial);
+  front->settle();
+}
+
+EMSCRIPTEN_KEEPALIVE void web_window(int serial, int state) {
+  front->windowState(serial, state);
   front->settle();
 }
 

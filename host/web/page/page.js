@@ -139,6 +139,7 @@ const botoronPage = (() => {
           // A click on the bar of a minimized window restores it.
           s.state = 'normal';
           s.el.dataset.state = 'normal';
+          call('window', s.serial, STATE.indexOf('normal'));
           place(s);
           for (const o of scenes.values()) {
             if (o.state === 'minimized') {
