@@ -22,7 +22,6 @@
 //   own texts never use, since the page carries only those.
 #include <emscripten.h>
 
-#include <algorithm>
 #include <chrono>
 #include <memory>
 #include <string>

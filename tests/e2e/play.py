@@ -29,7 +29,7 @@ from pathlib import Path
 
 sys.dont_write_bytecode = True  # keep the source tree clean of __pycache__
 import story
-from story import FORM3_START, MAZE_WAY, Player, centre, expect_exit, near
+from story import FORM3_START, Player, centre, expect_exit, near
 from xsession import Failure, Session, Window, tools_missing
 
 # ---- the plays -----------------------------------------------------------------
@@ -84,20 +84,6 @@ def play_maze(p: Player) -> None:
     p.start_maze(f3, "maze-walls")
     f5 = p.through_maze(f3)
     p.s.shot("cans-Form5", f5)
-
-
-def play_wall(p: Player) -> None:
-    """A wall touched: "見つかりました", then a fresh maze with the walls hidden,
-    which is played to the goal. Nothing is timed."""
-    s = p.s
-    f3 = p.enter_maze(p.title())
-    p.start_maze(f3, "maze-walls")
-    p.touch_wall(f3)
-    p.box("maze-found")
-    f3 = p.fresh_maze(f3, "maze-rebuilt")
-    p.start_maze(f3, "maze-walls-again")
-    s.walk(f3, MAZE_WAY, step=3)
-    p.box("goal-gen-well-done")
 
 
 def play_story(p: Player) -> None:
@@ -160,7 +146,7 @@ def play_caught(p: Player) -> None:
     expect_exit(p.s)
 
 
-PLAYS = {"title": play_title, "args": play_args, "close": play_close, "maze": play_maze, "wall": play_wall,
+PLAYS = {"title": play_title, "args": play_args, "close": play_close, "maze": play_maze, "wall": story.play_wall,
          "story": play_story, "caught": play_caught, "cafe": play_cafe}
 
 

@@ -449,6 +449,20 @@ class Player:
         s.click_tw(f9, *centre(FORM9_OK))
 
 
+def play_wall(p: Player) -> None:
+    """A wall touched: "見つかりました", then a fresh maze with the walls hidden,
+    which is played to the goal. Nothing is timed; every session plays it alike."""
+    s = p.s
+    f3 = p.enter_maze(p.title())
+    p.start_maze(f3, "maze-walls")
+    p.touch_wall(f3)
+    p.box("maze-found")
+    f3 = p.fresh_maze(f3, "maze-rebuilt")
+    p.start_maze(f3, "maze-walls-again")
+    s.walk(f3, MAZE_WAY, step=3)
+    p.box("goal-gen-well-done")
+
+
 def expect_exit(s) -> None:
     rc = s.wait_exit(10)
     if rc != 0:

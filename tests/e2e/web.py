@@ -36,7 +36,7 @@ from pathlib import Path
 
 sys.dont_write_bytecode = True  # keep the source tree clean of __pycache__
 import story
-from story import FORM3_START, MAZE_WAY, Player, centre, expect_exit
+from story import FORM3_START, Player, centre, expect_exit
 from websession import Failure, WebSession, Window, tools_missing
 
 TOP = Path(__file__).resolve().parents[2]
@@ -158,20 +158,6 @@ def play_maze(p: WebPlayer) -> None:
     p.cans(f5)
 
 
-def play_wall(p: WebPlayer) -> None:
-    """A wall touched: "見つかりました", then a fresh maze with the walls hidden,
-    which is played to the goal. Nothing is timed."""
-    s = p.s
-    f3 = p.enter_maze(p.title())
-    p.start_maze(f3, "maze-walls")
-    p.touch_wall(f3)
-    p.box("maze-found")
-    f3 = p.fresh_maze(f3, "maze-rebuilt")
-    p.start_maze(f3, "maze-walls-again")
-    s.walk(f3, MAZE_WAY, step=3)
-    p.box("goal-gen-well-done")
-
-
 def play_story(p: WebPlayer) -> None:
     """The whole story to the song and the end of the program: the page says the
     game is over. Timed by the story like the X11 story play (the dry ice, the
@@ -210,7 +196,7 @@ def play_caught(p: WebPlayer) -> None:
     p.again()
 
 
-PLAYS = {"title": play_title, "maze": play_maze, "wall": play_wall, "story": play_story, "caught": play_caught}
+PLAYS = {"title": play_title, "maze": play_maze, "wall": story.play_wall, "story": play_story, "caught": play_caught}
 
 
 def main() -> int:

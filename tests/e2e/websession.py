@@ -26,7 +26,7 @@ from PIL import Image
 
 import cdp
 import xsession
-from xsession import BOX_TITLE, Failure, colours
+from xsession import BOX_TITLE, Failure
 
 T = TypeVar("T")
 VIEWPORT = (1280, 1024)
@@ -72,8 +72,10 @@ DESCRIBE = r"""function () {
 GAME = "document.documentElement?.dataset.game || ''"
 
 
-class WebSession:
+class WebSession(xsession.Shots):
     """One static server, one headless chromium and the page in it."""
+
+    what = "page"  # what save_screen saves, for the log
 
     def __init__(self, page_dir: Path, outdir: Path, compress: bool = False):
         self.page_dir = Path(page_dir)
@@ -297,44 +299,6 @@ class WebSession:
         framed = self.capture((x0, y0, x1, y1))
         left, top = win.x - x0, win.y - y0
         return framed, framed.crop((left, top, left + win.w, top + win.h))
-
-    def shot(self, name: str, win: Window | None = None,
-             ready: Callable[[Image.Image], bool] | None = None, timeout: float = 5) -> Image.Image:
-        """Saves what the player sees of `win` (with its frame) as NN-name.png.
-
-        Waits until the client area is painted: `ready` holds for it, or, without
-        a `ready`, two screenshots in a row agree and show more than a few colours.
-        Returns the client area."""
-        last: Image.Image | None = None
-
-        def painted():
-            nonlocal last
-            framed, cl = self.grab_frame(win) if win else (self.grab(),) * 2
-            if ready is not None:
-                ok = ready(cl)
-            else:
-                ok = last is not None and cl.tobytes() == last.tobytes() and colours(cl) > 4
-            last = cl
-            return (framed, cl) if ok else None
-
-        framed, cl = self.wait(painted, timeout, f"{name} to be drawn", every=0.05)
-        self.save(name, framed)
-        return cl
-
-    def save(self, name: str, img: Image.Image) -> Path:
-        self.shot_no += 1
-        path = self.outdir / f"{self.shot_no:02d}-{name}.png"
-        img.save(path)
-        self.log(f"saved {path.name}")
-        return path
-
-    def save_screen(self, name: str) -> Path:
-        path = self.outdir / name
-        try:
-            self.grab().save(path)
-        except Exception as e:  # noqa: BLE001 - best effort on the way out
-            self.log(f"could not save the page: {e}")
-        return path
 
     # ---- input --------------------------------------------------------------
 

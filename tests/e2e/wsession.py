@@ -34,7 +34,7 @@ from typing import Callable, Iterable, TypeVar
 from PIL import Image
 
 import xsession
-from xsession import BOX_TITLE, Failure, child_setup, colours, stop_process
+from xsession import BOX_TITLE, Failure, child_setup, stop_process
 
 T = TypeVar("T")
 
@@ -147,7 +147,7 @@ class RFB:
         self.sock.close()
 
 
-class WaylandSession:
+class WaylandSession(xsession.Shots):
     """One sway with wayvnc, and one run of the game in it."""
 
     def __init__(self, game: str, outdir: Path, ports: Iterable[int], scale: float = 1):
@@ -455,47 +455,6 @@ class WaylandSession:
         if screen is None:
             return self.grab(win)
         return screen.crop((win.x, win.y, win.x + win.w, win.y + win.h))
-
-    def shot(self, name: str, win: Window | None = None,
-             ready: Callable[[Image.Image], bool] | None = None, timeout: float = 5) -> Image.Image:
-        """Saves what the player sees of `win` (with its frame) as NN-name.png.
-
-        Waits until the client area is painted: `ready` holds for it, or, without
-        a `ready`, two screenshots in a row agree and show more than a few colours.
-        Returns the client area."""
-        last: Image.Image | None = None
-
-        def painted():
-            nonlocal last
-            if win is None:
-                framed = cl = self.grab()
-            else:
-                framed, cl = self.grab_frame(win)
-            if ready is not None:
-                ok = ready(cl)
-            else:
-                ok = last is not None and cl.tobytes() == last.tobytes() and colours(cl) > 4
-            last = cl
-            return (framed, cl) if ok else None
-
-        framed, cl = self.wait(painted, timeout, f"{name} to be drawn", every=0.05)
-        self.save(name, framed)
-        return cl
-
-    def save(self, name: str, img: Image.Image) -> Path:
-        self.shot_no += 1
-        path = self.outdir / f"{self.shot_no:02d}-{name}.png"
-        img.save(path)
-        self.log(f"saved {path.name}")
-        return path
-
-    def save_screen(self, name: str) -> Path:
-        path = self.outdir / name
-        try:
-            self.grab().save(path)
-        except Exception as e:  # noqa: BLE001 - best effort on the way out
-            self.log(f"could not save the screen: {e}")
-        return path
 
     # ---- input --------------------------------------------------------------
 

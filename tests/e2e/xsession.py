@@ -100,7 +100,57 @@ def _unquote(s: str) -> str:
     return out.decode("utf-8", "replace")
 
 
-class Session:
+class Shots:
+    """The numbered screenshots of a play, for any session that can grab the
+    screen, wait and log (X11, Wayland, the browser)."""
+
+    what = "screen"  # what save_screen saves, for the log
+
+    def framed_and_client(self, win: Window | None) -> tuple[Image.Image, Image.Image]:
+        """The window with its frame, and its client area, from one shot."""
+        return self.grab_frame(win) if win is not None else (self.grab(),) * 2
+
+    def shot(self, name: str, win: Window | None = None,
+             ready: Callable[[Image.Image], bool] | None = None, timeout: float = 5) -> Image.Image:
+        """Saves what the player sees of `win` (with its frame) as NN-name.png.
+
+        Waits until the client area is painted: `ready` holds for it, or, without
+        a `ready`, two screenshots in a row agree and show more than a few colours.
+        Returns the client area."""
+        last: Image.Image | None = None
+
+        def painted():
+            nonlocal last
+            framed, cl = self.framed_and_client(win)
+            if ready is not None:
+                ok = ready(cl)
+            else:
+                ok = last is not None and cl.tobytes() == last.tobytes() and colours(cl) > 4
+            last = cl
+            return (framed, cl) if ok else None
+
+        framed, cl = self.wait(painted, timeout, f"{name} to be drawn", every=0.05)
+        self.save(name, framed)
+        return cl
+
+    def save(self, name: str, img: Image.Image) -> Path:
+        """Saves a picture as the next numbered shot of the play."""
+        self.shot_no += 1
+        path = self.outdir / f"{self.shot_no:02d}-{name}.png"
+        img.save(path)
+        self.log(f"saved {path.name}")
+        return path
+
+    def save_screen(self, name: str) -> Path:
+        path = self.outdir / name
+        try:
+            self.grab().save(path)
+        except Exception as e:  # noqa: BLE001 - best effort on the way out
+            self.log(f"could not save the {self.what}: {e}")
+        return path
+
+
+class Session(Shots):
     """One X server with a window manager and one run of the game in it."""
 
     def __init__(self, game: str, outdir: Path, displays: Iterable[int]):
@@ -330,32 +380,15 @@ class Session:
             return self.grab(win)
         return screen.crop((win.x, win.y, win.x + win.w, win.y + win.h))
 
-    def shot(self, name: str, win: Window | None = None,
-             ready: Callable[[Image.Image], bool] | None = None, timeout: float = 5) -> Image.Image:
-        """Saves what the player sees of `win` (with its frame) as NN-name.png.
-
-        Waits until the client area is painted: `ready` holds for it, or, without
-        a `ready`, two screenshots in a row agree and show more than a few colours.
-        Returns the client area."""
-        last: Image.Image | None = None
-
-        def painted():
-            nonlocal last
-            screen = self.grab()
-            cl = self.client(win, screen) if win else screen
-            if ready is not None:
-                ok = ready(cl)
-            else:
-                ok = last is not None and cl.tobytes() == last.tobytes() and colours(cl) > 4
-            last = cl
-            return (screen, cl) if ok else None
-
-        screen, cl = self.wait(painted, timeout, f"{name} to be drawn", every=0.05)
-        if win is not None:
-            left, top, right, bottom = win.frame_box()
-            screen = screen.crop((max(left, 0), max(top, 0), min(right, SCREEN[0]), min(bottom, SCREEN[1])))
-        self.save(name, screen)
-        return cl
+    def framed_and_client(self, win: Window | None) -> tuple[Image.Image, Image.Image]:
+        """One shot of the whole screen: the window with its frame cut from it (within
+        the screen), and its client area."""
+        screen = self.grab()
+        if win is None:
+            return screen, screen
+        left, top, right, bottom = win.frame_box()
+        framed = screen.crop((max(left, 0), max(top, 0), min(right, SCREEN[0]), min(bottom, SCREEN[1])))
+        return framed, self.client(win, screen)
 
     def grab_frame(self, win: Window) -> tuple[Image.Image, Image.Image]:
         """The window with its frame, and its client area cut from the same shot."""
@@ -363,22 +396,6 @@ class Session:
         framed = self.grab(Window(0, "", x0, y0, x1 - x0, y1 - y0, True))
         left, _, top, _ = win.frame
         return framed, framed.crop((left, top, left + win.w, top + win.h))
-
-    def save(self, name: str, img: Image.Image) -> Path:
-        """Saves a picture as the next numbered shot of the play."""
-        self.shot_no += 1
-        path = self.outdir / f"{self.shot_no:02d}-{name}.png"
-        img.save(path)
-        self.log(f"saved {path.name}")
-        return path
-
-    def save_screen(self, name: str) -> Path:
-        path = self.outdir / name
-        try:
-            self.grab().save(path)
-        except Exception as e:  # noqa: BLE001 - best effort on the way out
-            self.log(f"could not save the screen: {e}")
-        return path
 
     # ---- input --------------------------------------------------------------
 
